@@ -1,0 +1,40 @@
+#include "cli/parse_command_line.h"
+
+#include <string_view>
+
+#include "file/path_length.h"
+
+namespace pibgen {
+namespace {
+
+// The longest path a switch may carry; the tool's path buffers held 260 characters with
+// the terminator, and descriptions shared between systems keep within that.
+constexpr size_t kMaxSwitchCharacters = 259;
+
+}  // namespace
+
+CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& out) {
+  CommandLine result;
+  for (int i = 1; i < count; ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument.size() < 2 || (argument[0] != '-' && argument[0] != '/')) continue;
+    const char letter = argument[1];
+    std::string* target = nullptr;
+    if (letter == 'S' || letter == 's') target = &result.source;
+    if (letter == 'D' || letter == 'd') target = &result.destination;
+    if (target == nullptr) continue;
+
+    out.Print(std::to_string(i) + ": " + std::string(argument.substr(1)) + "\n");
+    const std::string_view path = argument.substr(2);
+    if (file::CountPathCharacters(path) > kMaxSwitchCharacters) {
+      out.Print("argument " + std::to_string(i) + ": path too long (" +
+                std::to_string(kMaxSwitchCharacters) + " characters at most)\n");
+      result.usable = false;
+      return result;
+    }
+    target->assign(path);
+  }
+  return result;
+}
+
+}  // namespace pibgen

@@ -1,0 +1,19 @@
+#include "cli/run_pibgen.h"
+
+#include "cli/parse_command_line.h"
+#include "conversion/read_xml_to_pib_file.h"
+
+namespace pibgen {
+
+int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
+              TextSink& out) {
+  const CommandLine command_line = ParseCommandLine(count, arguments, out);
+  if (!command_line.usable) return 1;
+  if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {
+    return 0;
+  }
+  out.Print("Fatal Error: ReadXMLToPIBFile failed \n");
+  return 1;
+}
+
+}  // namespace pibgen

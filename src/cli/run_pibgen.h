@@ -1,0 +1,13 @@
+#pragma once
+
+#include "cli/text_sink.h"
+#include "file/file_system.h"
+
+namespace pibgen {
+
+// The whole program short of its process entry: parses the switches, runs one conversion,
+// and returns the exit status (0 on success, 1 on any failure).
+int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
+              TextSink& out);
+
+}  // namespace pibgen

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "cli/text_sink.h"
+
+namespace pibgen {
+
+// Standard output through one large buffer: a description of a million fields prints
+// millions of trace lines, and a write call per line would dominate the run.
+class StdoutSink final : public TextSink {
+ public:
+  StdoutSink();
+  ~StdoutSink() override;
+  StdoutSink(const StdoutSink&) = delete;
+  StdoutSink& operator=(const StdoutSink&) = delete;
+
+  void Print(std::string_view text) override;
+  void Flush();
+
+ private:
+  std::string buffer_;
+};
+
+}  // namespace pibgen

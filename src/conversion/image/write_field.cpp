@@ -1,0 +1,94 @@
+#include "conversion/image/write_field.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "conversion/image/hex_string_to_bytes.h"
+#include "conversion/image/parse_decimal.h"
+#include "conversion/image/utf8_to_utf16.h"
+
+namespace pibgen {
+namespace {
+
+enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
+
+FieldKind KindOf(const std::string& type) {
+  if (type == "System.UInt16") return FieldKind::kUInt16;
+  if (type == "System.Byte") return FieldKind::kByte;
+  if (type == "System.UInt32") return FieldKind::kUInt32;
+  if (type == "System.Int32") return FieldKind::kInt32;
+  if (type == "System.Byte[]") return FieldKind::kByteArray;
+  return FieldKind::kFill;
+}
+
+void WriteLittleEndian(PibImageFile& image, uint32_t value, size_t width) {
+  uint8_t bytes[4];
+  for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  image.Write(bytes, width);
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Decodes the value into size bytes. Only the bytes the text reaches are decoded; the rest
+// is zero fill, written without ever holding a buffer of the whole size.
+void WriteByteArray(PibImageFile& image, const std::string& value, uint64_t size) {
+  std::vector<uint8_t> decoded;
+  if (IsAscii(value)) {
+    decoded.assign(std::min<uint64_t>(size, (value.size() + 1) / 2), 0);
+    HexStringToBytes(std::string_view(value), decoded.data(), decoded.size());
+  } else {
+    const std::u16string units = Utf8ToUtf16(value);
+    decoded.assign(std::min<uint64_t>(size, (units.size() + 1) / 2), 0);
+    HexStringToBytes(std::u16string_view(units), decoded.data(), decoded.size());
+  }
+  image.Write(decoded.data(), decoded.size());
+  image.WriteZeros(size - decoded.size());
+}
+
+}  // namespace
+
+bool IsSizedField(const FieldEntry& entry) {
+  const FieldKind kind = KindOf(entry.type);
+  return kind == FieldKind::kByteArray || kind == FieldKind::kFill;
+}
+
+uint64_t FieldLength(const FieldEntry& entry) {
+  switch (KindOf(entry.type)) {
+    case FieldKind::kUInt16:
+      return 2;
+    case FieldKind::kByte:
+      return 1;
+    case FieldKind::kUInt32:
+    case FieldKind::kInt32:
+      return 4;
+    case FieldKind::kByteArray:
+    case FieldKind::kFill:
+      break;
+  }
+  return entry.size > 0 ? static_cast<uint64_t>(entry.size) : 0;
+}
+
+void WriteField(PibImageFile& image, const FieldEntry& entry) {
+  const FieldKind kind = KindOf(entry.type);
+  switch (kind) {
+    case FieldKind::kUInt16:
+    case FieldKind::kByte:
+    case FieldKind::kUInt32:
+    case FieldKind::kInt32:
+      WriteLittleEndian(image, static_cast<uint32_t>(ParseDecimal(entry.value)),
+                        static_cast<size_t>(FieldLength(entry)));
+      return;
+    case FieldKind::kByteArray:
+      WriteByteArray(image, entry.value, FieldLength(entry));
+      return;
+    case FieldKind::kFill:
+      image.WriteZeros(FieldLength(entry));
+      return;
+  }
+}
+
+}  // namespace pibgen

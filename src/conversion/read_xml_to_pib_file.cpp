@@ -1,0 +1,63 @@
+#include "conversion/read_xml_to_pib_file.h"
+
+#include "conversion/check_structure.h"
+#include "conversion/collect_field_entry.h"
+#include "conversion/image/pib_image_file.h"
+#include "conversion/image/write_checksum_and_close.h"
+#include "conversion/image/write_field.h"
+#include "xml/dom_document.h"
+
+namespace pibgen {
+namespace {
+
+const char* FaultMessage(ImageFault fault) {
+  switch (fault) {
+    case ImageFault::kRead:
+      return "read pib file fail\n";
+    case ImageFault::kClose:
+      return "close pib file fail\n";
+    case ImageFault::kWrite:
+    case ImageFault::kNone:
+      break;
+  }
+  return "write pib file fail\n";
+}
+
+}  // namespace
+
+bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
+                      file::FileSystem& file_system, TextSink& out) {
+  std::string bytes;
+  file::FileIdentity source_identity;
+  std::unique_ptr<xml::DomDocument> document;
+  if (file_system.ReadWholeFile(source, &bytes, &source_identity)) {
+    document = xml::DomDocument::Load(bytes);
+  }
+  if (!document) {
+    out.Print("load xml file fail\n");
+    return false;
+  }
+  std::string().swap(bytes);  // the node table holds all that is needed from here on
+
+  if (!CheckStructure(*document, source, out)) return false;
+
+  PibImageFile image(file_system);
+  if (!image.Open(destination, source_identity)) {
+    out.Print("create pib file fail\n");
+    return false;
+  }
+
+  const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
+  for (size_t i = 0; i < fields.Length(); ++i) {
+    WriteField(image, CollectFieldEntry(fields.Item(i), &out));
+  }
+
+  if (!WriteChecksumAndClose(image)) {
+    out.Print(FaultMessage(image.Fault()));
+    image.Discard();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace pibgen

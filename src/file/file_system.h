@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace pibgen::file {
+
+// Which file a path named when it was read, so a later open can tell it is the same one.
+struct FileIdentity {
+  bool known = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
+// An open image file. Each call reports success; a failed call leaves the file in an
+// unspecified state that only Discard() or the destructor may follow.
+class ImageFile {
+ public:
+  virtual ~ImageFile() = default;
+  // Writes all count bytes at the current position and advances it.
+  virtual bool Write(const uint8_t* data, size_t count) = 0;
+  virtual bool Flush() = 0;
+  virtual bool Length(uint64_t* length) = 0;
+  // Moves the position to offset bytes from the start.
+  virtual bool Seek(uint64_t offset) = 0;
+  // Reads exactly count bytes at the current position and advances it.
+  virtual bool Read(uint8_t* data, size_t count) = 0;
+  // Closes the file; if that fails, the file is left empty.
+  virtual bool Close() = 0;
+  // Empties the file and closes it: what is left after a failure must not look finished.
+  // Nothing is ever deleted.
+  virtual void Discard() = 0;
+};
+
+// The program's window on files: reading the description and creating the image. Tests and
+// the fuzzer put an in-memory implementation in its place.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool ReadWholeFile(const std::string& path, std::string* contents,
+                             FileIdentity* identity) = 0;
+  // Creates path, or truncates it if it exists, for reading and writing, and holds it
+  // exclusively while open. Returns null if it cannot, if another holder has it, or if it
+  // is the file `keep` (the description must never be overwritten by its own image).
+  virtual std::unique_ptr<ImageFile> CreateImage(const std::string& path,
+                                                 const FileIdentity& keep) = 0;
+  virtual std::string CurrentDirectory() = 0;
+};
+
+}  // namespace pibgen::file

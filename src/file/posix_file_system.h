@@ -1,0 +1,16 @@
+#pragma once
+
+#include "file/file_system.h"
+
+namespace pibgen::file {
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool ReadWholeFile(const std::string& path, std::string* contents,
+                     FileIdentity* identity) override;
+  std::unique_ptr<ImageFile> CreateImage(const std::string& path,
+                                         const FileIdentity& keep) override;
+  std::string CurrentDirectory() override;
+};
+
+}  // namespace pibgen::file
