@@ -158,7 +158,12 @@ void DomBuilder::CloseOpenText() {
   text_open_ = false;
   auto& record = document_->nodes_[open_text_];
   std::string_view data(document_->chars_.data() + record.data_offset, record.data_length);
-  if (!std::all_of(data.begin(), data.end(), IsXmlSpace)) return;
+  const auto first_visible = std::find_if_not(data.begin(), data.end(), IsXmlSpace);
+  if (first_visible != data.end()) {
+    // Report the line the text is seen on, not the line break before it.
+    record.line += static_cast<uint32_t>(std::count(data.begin(), first_visible, '\n'));
+    return;
+  }
   // White space between elements forms no node. The open text node is always the newest
   // node and its characters the newest characters, so dropping it is a truncation.
   document_->chars_.resize(record.data_offset);

@@ -1,0 +1,103 @@
+#include "conversion/image/pib_image_file.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "conversion/image/write_checksum_and_close.h"
+#include "file/memory_file_system.h"
+#include "image_bytes.h"
+
+namespace pibgen {
+namespace {
+
+// Writes the bytes as one image, stamps it and returns what the file holds.
+std::vector<uint8_t> Stamp(const std::vector<uint8_t>& fields) {
+  file::MemoryFileSystem files;
+  PibImageFile image(files);
+  EXPECT_TRUE(image.Open("image.bin", {}));
+  image.Write(fields.data(), fields.size());
+  EXPECT_TRUE(WriteChecksumAndClose(image));
+  EXPECT_FALSE(image.IsOpen());
+  return testing::Bytes(files.File("image.bin"));
+}
+
+struct StampCase {
+  std::vector<uint8_t> fields;
+  std::vector<uint8_t> expected;
+};
+
+class WriteChecksumAndCloseTest : public ::testing::TestWithParam<StampCase> {};
+
+TEST_P(WriteChecksumAndCloseTest, StampsOffsetTwo) {
+  EXPECT_EQ(Stamp(GetParam().fields), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteChecksumAndCloseTest,
+    ::testing::Values(
+        // the worked example: the placeholder 02 gives way to 35, the top byte of CRC("abc")
+        StampCase{{0x01, 0x00, 0x02, 0x61, 0x62, 0x63}, {0x01, 0x00, 0x35, 0x61, 0x62, 0x63}},
+        StampCase{{}, {}},
+        // one or two bytes: nothing after offset 2 to check, no checksum byte, no growth
+        StampCase{{0x7E}, {0x7E}}, StampCase{{0x7E, 0x7F}, {0x7E, 0x7F}},
+        // three bytes: the CRC of nothing is 0
+        StampCase{{0x7E, 0x7F, 0x80}, {0x7E, 0x7F, 0x00}}));
+
+TEST(WriteChecksumAndClose, MatchesZlibOnImagesLargerThanOneReadBlock) {
+  std::mt19937 random(7);
+  for (size_t size : {size_t{4}, size_t{1} << 20, (size_t{1} << 20) + 4, (size_t{5} << 20) / 2}) {
+    std::vector<uint8_t> fields(size);
+    for (uint8_t& byte : fields) byte = static_cast<uint8_t>(random());
+    const std::vector<uint8_t> image = Stamp(fields);
+    ASSERT_EQ(image.size(), size);
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), fields.data() + 3, static_cast<uInt>(size - 3));
+    EXPECT_EQ(image[2], static_cast<uint8_t>(crc >> 24)) << size;
+    fields[2] = image[2];
+    EXPECT_EQ(image, fields) << "only offset 2 may change";
+  }
+}
+
+TEST(PibImageFileOpen, RefusesPathsTheToolCannotName) {
+  file::MemoryFileSystem files;  // its working directory is "/"
+  PibImageFile image(files);
+  EXPECT_FALSE(image.Open("", {}));
+  EXPECT_FALSE(image.Open(std::string(260, 'a'), {}));
+  // 258 characters plus the leading "/" of the absolute form make 259: still accepted
+  EXPECT_TRUE(image.Open(std::string(258, 'a'), {}));
+  image.Discard();
+  // 259 characters are fine as given, but their absolute form "/" + path reaches 260
+  EXPECT_FALSE(image.Open(std::string(259, 'b'), {}));
+  // characters, not bytes: 200 two-byte characters are 200 characters
+  std::string wide;
+  for (int i = 0; i < 200; ++i) wide += "\xC3\xA9";
+  EXPECT_TRUE(image.Open(wide, {}));
+  image.Discard();
+}
+
+TEST(PibImageFileOpen, RefusesTheFileToKeep) {
+  file::MemoryFileSystem files;
+  files.SetFile("fields.xml", "<r/>");
+  std::string contents;
+  file::FileIdentity identity;
+  ASSERT_TRUE(files.ReadWholeFile("fields.xml", &contents, &identity));
+  PibImageFile image(files);
+  EXPECT_FALSE(image.Open("fields.xml", identity));
+  EXPECT_EQ(files.File("fields.xml"), "<r/>");
+}
+
+TEST(PibImageFile, DiscardEmptiesWhatWasWritten) {
+  file::MemoryFileSystem files;
+  files.SetFile("image.bin", "old contents");
+  PibImageFile image(files);
+  ASSERT_TRUE(image.Open("image.bin", {}));
+  image.WriteZeros(3 << 20);
+  image.Discard();
+  EXPECT_EQ(files.File("image.bin"), "");
+}
+
+}  // namespace
+}  // namespace pibgen

@@ -1,0 +1,122 @@
+#include "file/posix_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pibgen::file {
+namespace {
+
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/pibgen-file-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { (void)std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  static void Put(const std::string& path, const std::string& contents) {
+    std::ofstream(path, std::ios::binary) << contents;
+  }
+  static std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+  }
+
+  std::string dir_;
+  PosixFileSystem files_;
+};
+
+TEST_F(PosixFileSystemTest, ReadsWholeRegularFilesOnly) {
+  Put(Path("a.xml"), std::string(100000, 'x'));
+  std::string contents;
+  FileIdentity identity;
+  ASSERT_TRUE(files_.ReadWholeFile(Path("a.xml"), &contents, &identity));
+  EXPECT_EQ(contents, std::string(100000, 'x'));
+  EXPECT_TRUE(identity.known);
+
+  EXPECT_FALSE(files_.ReadWholeFile("", &contents, &identity));
+  EXPECT_FALSE(files_.ReadWholeFile(Path("missing.xml"), &contents, &identity));
+  EXPECT_FALSE(files_.ReadWholeFile(dir_, &contents, &identity));
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(files_.ReadWholeFile(Path("fifo"), &contents, &identity));  // must not block
+}
+
+TEST_F(PosixFileSystemTest, CreateTruncatesAndWritesReadsBack) {
+  Put(Path("image.bin"), "previous, longer contents");
+  auto image = files_.CreateImage(Path("image.bin"), {});
+  ASSERT_TRUE(image);
+  const uint8_t bytes[] = {1, 2, 3, 4};
+  ASSERT_TRUE(image->Write(bytes, 4));
+  uint64_t length = 0;
+  ASSERT_TRUE(image->Length(&length));
+  EXPECT_EQ(length, 4u);
+  uint8_t back[2] = {};
+  ASSERT_TRUE(image->Seek(2));
+  ASSERT_TRUE(image->Read(back, 2));
+  EXPECT_EQ(back[0], 3);
+  EXPECT_EQ(back[1], 4);
+  EXPECT_FALSE(image->Read(back, 1));  // past the end
+  ASSERT_TRUE(image->Close());
+  EXPECT_EQ(Get(Path("image.bin")), std::string("\x01\x02\x03\x04"));
+}
+
+TEST_F(PosixFileSystemTest, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
+  auto first = files_.CreateImage(Path("image.bin"), {});
+  ASSERT_TRUE(first);
+  const uint8_t byte = 9;
+  ASSERT_TRUE(first->Write(&byte, 1));
+  EXPECT_FALSE(files_.CreateImage(Path("image.bin"), {}));
+  EXPECT_EQ(Get(Path("image.bin")), "\x09");  // the refused open did not truncate
+  ASSERT_TRUE(first->Close());
+  EXPECT_TRUE(files_.CreateImage(Path("image.bin"), {}));
+}
+
+TEST_F(PosixFileSystemTest, RefusesTheDescriptionItselfUnderAnyName) {
+  Put(Path("fields.xml"), "<r/>");
+  ASSERT_EQ(::symlink(Path("fields.xml").c_str(), Path("link.bin").c_str()), 0);
+  ASSERT_EQ(::link(Path("fields.xml").c_str(), Path("hard.bin").c_str()), 0);
+  std::string contents;
+  FileIdentity identity;
+  ASSERT_TRUE(files_.ReadWholeFile(Path("fields.xml"), &contents, &identity));
+  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), identity));
+  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), identity));
+  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), identity));
+  EXPECT_EQ(Get(Path("fields.xml")), "<r/>");
+}
+
+TEST_F(PosixFileSystemTest, RefusesWhatCannotHoldAnImage) {
+  EXPECT_FALSE(files_.CreateImage("", {}));
+  EXPECT_FALSE(files_.CreateImage(dir_, {}));
+  EXPECT_FALSE(files_.CreateImage(Path("missing/image.bin"), {}));
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(files_.CreateImage(Path("fifo"), {}));
+}
+
+TEST_F(PosixFileSystemTest, DiscardEmptiesTheImage) {
+  auto image = files_.CreateImage(Path("image.bin"), {});
+  ASSERT_TRUE(image);
+  const uint8_t bytes[] = {1, 2, 3};
+  ASSERT_TRUE(image->Write(bytes, 3));
+  image->Discard();
+  EXPECT_EQ(Get(Path("image.bin")), "");
+}
+
+TEST_F(PosixFileSystemTest, WriteToAFullDeviceFails) {
+  auto image = files_.CreateImage("/dev/full", {});
+  if (!image) GTEST_SKIP() << "/dev/full is not available";
+  const uint8_t byte = 1;
+  EXPECT_FALSE(image->Write(&byte, 1));
+}
+
+}  // namespace
+}  // namespace pibgen::file

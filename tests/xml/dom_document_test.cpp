@@ -1,0 +1,138 @@
+#include "xml/dom_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace pibgen::xml {
+namespace {
+
+std::unique_ptr<DomDocument> Load(const std::string& text) { return DomDocument::Load(text); }
+
+// "name=text" for each child of the node, in order.
+std::vector<std::string> Children(const DomNode& node) {
+  std::vector<std::string> out;
+  const DomNodeList list = node.ChildNodes();
+  for (size_t i = 0; i < list.Length(); ++i) {
+    out.push_back(std::string(list.Item(i).Name()) + "=" + list.Item(i).Text());
+  }
+  return out;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST(DomDocument, NamesNodesTheDomWay) {
+  auto document = Load(
+      "<r xmlns:p='urn:x'><f><p:type>a</p:type>text<![CDATA[ <c> ]]><!-- note -->"
+      "<?target data?></f></r>");
+  ASSERT_TRUE(document);
+  const DomNode root = document->DocumentElement();
+  EXPECT_EQ(root.Name(), "r");
+  EXPECT_EQ(Children(root), Strings{"f=atext <c>"});  // inner white space stays
+  EXPECT_EQ(Children(root.ChildNodes().Item(0)),
+            (Strings{"p:type=a", "#text=text", "#cdata-section=<c>", "#comment=note",
+                     "target=data"}));
+}
+
+TEST(DomDocument, WhiteSpaceBetweenElementsFormsNoNode) {
+  auto document = Load("<r>\n  <f>\n    <type> System.Byte </type>\n  </f>\n  <g/> \n</r>");
+  ASSERT_TRUE(document);
+  const DomNode root = document->DocumentElement();
+  EXPECT_EQ(Children(root), (Strings{"f=System.Byte", "g="}));
+  EXPECT_EQ(Children(root.ChildNodes().Item(0)), Strings{"type=System.Byte"});
+}
+
+TEST(DomDocument, TextTrimsOnlyXmlSpaceAtTheEnds) {
+  auto document = Load(
+      "<r><f><a>\t\r\n x  y \n</a><b>\xC2\xA0z\xC2\xA0</b><c>1<i>2</i><!--no-->3</c></f></r>");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
+            (Strings{"a=x  y", "b=\xC2\xA0z\xC2\xA0", "c=123"}));
+}
+
+TEST(DomDocument, EntitiesAndReferencesAreReplaced) {
+  auto document = Load(
+      "<!DOCTYPE r [<!ENTITY v '0A0B'>]><r><f><value>&v;&#x43;&lt;&amp;</value></f></r>");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
+            Strings{"value=0A0BC<&"});
+}
+
+TEST(DomDocument, LinesCountFromOne) {
+  auto document = Load("<r>\n<f/>\n\n<!-- c -->\n<g>\n\n  text\n</g></r>");
+  ASSERT_TRUE(document);
+  const DomNodeList fields = document->DocumentElement().ChildNodes();
+  ASSERT_EQ(fields.Length(), 3u);
+  EXPECT_EQ(fields.Item(0).Line(), 2u);
+  EXPECT_EQ(fields.Item(1).Line(), 4u);
+  EXPECT_EQ(fields.Item(2).ChildNodes().Item(0).Line(), 7u);  // where the text becomes visible
+}
+
+TEST(DomDocument, ReadsTheDeclaredEncoding) {
+  auto latin1 = Load(std::string("<?xml version='1.0' encoding='ISO-8859-1'?><r><f>\xE9</f></r>"));
+  ASSERT_TRUE(latin1);
+  EXPECT_EQ(Children(latin1->DocumentElement()), Strings{"f=\xC3\xA9"});
+
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("<r><f>A</f></r>")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  auto wide = Load(utf16);
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(Children(wide->DocumentElement()), Strings{"f=A"});
+
+  auto bom = Load("\xEF\xBB\xBF<r><f>B</f></r>");
+  ASSERT_TRUE(bom);
+  EXPECT_EQ(Children(bom->DocumentElement()), Strings{"f=B"});
+}
+
+TEST(DomDocument, RefusesWhatIsNotAWellFormedDocument) {
+  for (const char* text : {"", "   ", "<r>", "<r></s>", "<r/><r/>", "text", "<r>\xFF</r>",
+                           "<?xml version='1.0'?>", "<r>&undefined;</r>"}) {
+    EXPECT_FALSE(Load(text)) << text;
+  }
+  EXPECT_FALSE(Load(std::string("<r>\0</r>", 8)));
+}
+
+TEST(DomDocument, NeverReadsOutsideTheGivenBytes) {
+  // Each would pull /etc/hostname in if external loading were allowed.
+  for (const char* text :
+       {"<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]><r><f>&e;</f></r>",
+        "<!DOCTYPE r [<!ENTITY % p SYSTEM '/etc/hostname'> %p;]><r/>",
+        "<!DOCTYPE r [<!ENTITY e SYSTEM 'http://127.0.0.1:9/x'>]><r><f>&e;</f></r>"}) {
+    EXPECT_FALSE(Load(text)) << text;
+  }
+  // An external DTD that is never needed is simply not read.
+  auto document = Load("<!DOCTYPE r SYSTEM '/etc/hostname'><r><f>1</f></r>");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(Children(document->DocumentElement()), Strings{"f=1"});
+}
+
+TEST(DomDocument, ExpansionBombsFailInsteadOfGrowing) {
+  std::string laughs = "<!DOCTYPE r [<!ENTITY a0 'lol'>";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY a" + std::to_string(i) + " '";
+    for (int k = 0; k < 10; ++k) laughs += "&a" + std::to_string(i - 1) + ";";
+    laughs += "'>";
+  }
+  laughs += "]><r><f>&a9;</f></r>";
+  EXPECT_FALSE(Load(laughs));
+
+  std::string quadratic = "<!DOCTYPE r [<!ENTITY big '" + std::string(100000, 'x') + "'>]><r><f>";
+  for (int i = 0; i < 5000; ++i) quadratic += "&big;";
+  quadratic += "</f></r>";
+  EXPECT_FALSE(Load(quadratic));
+}
+
+TEST(DomDocument, DeepNestingFailsCleanly) {
+  std::string deep = "<r>";
+  for (int i = 0; i < 10000; ++i) deep += "<a>";
+  for (int i = 0; i < 10000; ++i) deep += "</a>";
+  deep += "</r>";
+  EXPECT_FALSE(Load(deep));
+}
+
+}  // namespace
+}  // namespace pibgen::xml
