@@ -33,7 +33,9 @@ TEST_P(ParseCommandLineTest, FillsPathsAndTraces) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParseCommandLineTest,
     ::testing::Values(
-        SwitchCase{{"-Sfields.xml", "-Dimage.bin"}, "fields.xml", "image.bin",
+        SwitchCase{{"-Sfields.xml", "-Dimage.bin"},
+                   "fields.xml",
+                   "image.bin",
                    "1: Sfields.xml\n2: Dimage.bin\n"},
         SwitchCase{{}, "", "", ""},
         // either case, '/' for '-', the path's own case kept
@@ -43,7 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
         // a blank after the letter leaves the path empty; the next argument is no switch
         SwitchCase{{"-S", "fields.xml"}, "", "", "1: S\n"},
         // the last occurrence wins, and every occurrence is traced in order
-        SwitchCase{{"-Da.bin", "-Sx.xml", "-Db.bin"}, "x.xml", "b.bin",
+        SwitchCase{{"-Da.bin", "-Sx.xml", "-Db.bin"},
+                   "x.xml",
+                   "b.bin",
                    "1: Da.bin\n2: Sx.xml\n3: Db.bin\n"},
         // other letters, a bare prefix and long options are ignored without output
         SwitchCase{{"-X", "-", "/", "--Sx", "-h", "plain", "-Sa"}, "a", "", "7: Sa\n"}));
