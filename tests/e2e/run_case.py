@@ -3,7 +3,8 @@
 
 A case is a folder:
   args        the arguments, one per line (the program path is added in front)
-  stdout      the exact expected standard output (absent: empty)
+  stdout      the exact expected standard output (absent: empty); @PIBGEN_VERSION@ in it
+              stands for the PIBGEN_VERSION environment variable, set by CTest from CMake
   status      the expected exit status (absent: 0)
   files/      copied into a fresh working folder, where the program runs
   before.hex  if present, image.bin holds these bytes before the run
@@ -74,6 +75,8 @@ def main():
         if os.path.exists(os.path.join(case, 'stdout')):
             with open(os.path.join(case, 'stdout'), 'rb') as f:
                 expected_out = f.read()
+            expected_out = expected_out.replace(
+                b'@PIBGEN_VERSION@', os.environ.get('PIBGEN_VERSION', '(unset)').encode())
         expected_status = 0
         if os.path.exists(os.path.join(case, 'status')):
             with open(os.path.join(case, 'status')) as f:

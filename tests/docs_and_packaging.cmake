@@ -1,0 +1,50 @@
+# The bundled examples, the manual page, installation and the Debian package.
+
+# Every examples/NAME.xml must give the image in examples/NAME.hex.
+file(GLOB example_descriptions ${PROJECT_SOURCE_DIR}/examples/*.xml)
+foreach(description ${example_descriptions})
+  get_filename_component(example_name ${description} NAME_WE)
+  set(expected ${PROJECT_SOURCE_DIR}/examples/${example_name}.hex)
+  if(NOT EXISTS ${expected})
+    message(FATAL_ERROR "examples/${example_name}.xml has no examples/${example_name}.hex")
+  endif()
+  add_test(NAME example.${example_name}
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/examples/check_example.py
+                   $<TARGET_FILE:pibgen> ${description} ${expected})
+  set_tests_properties(example.${example_name} PROPERTIES TIMEOUT 20)
+endforeach()
+
+# The manual page: every message documented, and no linter finds anything to say.
+add_test(NAME man.messages-documented
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/man/check_messages_documented.py
+                 ${PROJECT_SOURCE_DIR})
+find_program(PIBGEN_GROFF groff)
+if(PIBGEN_GROFF)
+  add_test(NAME man.groff-lint
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/man/lint_clean.sh ${PIBGEN_GROFF} -ww -z -man
+                   ${PROJECT_SOURCE_DIR}/man/pibgen.1)
+endif()
+find_program(PIBGEN_MANDOC mandoc)
+if(PIBGEN_MANDOC)
+  add_test(NAME man.mandoc-lint
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/man/lint_clean.sh ${PIBGEN_MANDOC} -Tlint
+                   ${PROJECT_SOURCE_DIR}/man/pibgen.1)
+endif()
+
+# cmake --install into a fresh prefix, and the package cpack builds, inspected with dpkg-deb.
+add_test(NAME package.install
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/check_install.py
+                 ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+find_program(PIBGEN_DPKG_DEB dpkg-deb)
+if(PIBGEN_DPKG_DEB)
+  add_test(NAME package.deb
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/check_deb.py
+                   ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+endif()
+# Both install from the same build folder, which cmake --install writes its manifest into.
+set_tests_properties(package.install PROPERTIES TIMEOUT 60 RESOURCE_LOCK pibgen_install
+                     ENVIRONMENT "CMAKE=${CMAKE_COMMAND}")
+if(PIBGEN_DPKG_DEB)
+  set_tests_properties(package.deb PROPERTIES TIMEOUT 120 RESOURCE_LOCK pibgen_install
+                       ENVIRONMENT "CPACK=${CMAKE_CPACK_COMMAND}")
+endif()

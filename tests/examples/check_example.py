@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Converts one bundled example and compares the image with the bytes it must give.
+
+Usage: check_example.py PIBGEN DESCRIPTION.xml EXPECTED.hex
+
+EXPECTED.hex holds hexadecimal bytes separated by white space; a "#" starts a comment that
+runs to the end of the line. The run must exit 0, print nothing on standard error, end its
+trace without a failure message, and leave exactly those bytes.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+
+def read_annotated_hex(path):
+    with open(path) as f:
+        return bytes.fromhex(' '.join(line.split('#', 1)[0] for line in f))
+
+
+def main():
+    binary, description, expected_path = (os.path.abspath(a) for a in sys.argv[1:4])
+    expected = read_annotated_hex(expected_path)
+    problems = []
+    with tempfile.TemporaryDirectory(prefix='pibgen-example-') as work:
+        image = os.path.join(work, 'image.bin')
+        run = subprocess.run([binary, '-S' + description, '-D' + image],
+                             capture_output=True, timeout=15)
+        if run.returncode != 0:
+            problems.append('exit status %d' % run.returncode)
+        if run.stderr:
+            problems.append('standard error is not empty: %r' % run.stderr[:500])
+        if b'fail' in run.stdout:
+            problems.append('the trace reports a failure:\n' + run.stdout.decode(errors='replace'))
+        actual = None
+        if os.path.isfile(image):
+            with open(image, 'rb') as f:
+                actual = f.read()
+        if actual != expected:
+            if actual is None:
+                problems.append('no image was written')
+            else:
+                first = next((i for i in range(min(len(actual), len(expected)))
+                              if actual[i] != expected[i]), min(len(actual), len(expected)))
+                problems.append('image differs: %d bytes, expected %d; first difference at '
+                                'offset %d' % (len(actual), len(expected), first))
+    if problems:
+        print('FAIL %s\n%s' % (os.path.basename(description), '\n'.join(problems)))
+        sys.exit(1)
+    print('ok %s (%d bytes)' % (os.path.basename(description), len(expected)))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""Installs a build into a fresh prefix and checks what lands there.
+
+Usage: check_install.py BUILD_DIR SOURCE_DIR VERSION
+
+`cmake --install BUILD_DIR --prefix P` must put exactly P/bin/pibgen and
+P/share/man/man1/pibgen.1 (the page from the source tree) there, and the installed program
+must answer --version and convert the bundled example.
+"""
+import filecmp
+import os
+import subprocess
+import sys
+import tempfile
+
+
+def main():
+    build, source, version = sys.argv[1:4]
+    problems = []
+    with tempfile.TemporaryDirectory(prefix='pibgen-install-') as prefix:
+        cmake = os.environ.get('CMAKE', 'cmake')
+        subprocess.run([cmake, '--install', build, '--prefix', prefix], check=True,
+                       stdout=subprocess.DEVNULL)
+        installed = sorted(os.path.relpath(os.path.join(folder, name), prefix)
+                           for folder, _, names in os.walk(prefix) for name in names)
+        wanted = ['bin/pibgen', 'share/man/man1/pibgen.1']
+        if installed != wanted:
+            problems.append('installed %s, expected %s' % (installed, wanted))
+        program = os.path.join(prefix, 'bin', 'pibgen')
+        page = os.path.join(prefix, 'share', 'man', 'man1', 'pibgen.1')
+        source_page = os.path.join(source, 'man', 'pibgen.1')
+        if os.path.isfile(page) and not filecmp.cmp(page, source_page, shallow=False):
+            problems.append('the installed manual page differs from man/pibgen.1')
+        if os.path.isfile(program):
+            if not os.access(program, os.X_OK):
+                problems.append('bin/pibgen is not executable')
+            run = subprocess.run([program, '--version'], capture_output=True, timeout=15)
+            answer = (0, b'pibgen %s\n' % version.encode(), b'')
+            if (run.returncode, run.stdout, run.stderr) != answer:
+                problems.append('--version gave %r' % ((run.returncode, run.stdout, run.stderr),))
+            image = os.path.join(prefix, 'worked.bin')
+            run = subprocess.run([program, '-S' + os.path.join(source, 'examples', 'worked.xml'),
+                                  '-D' + image], capture_output=True, timeout=15)
+            if run.returncode != 0 or not os.path.isfile(image):
+                problems.append('the installed program did not convert: %r' % run.stdout)
+            else:
+                with open(image, 'rb') as f:
+                    if f.read() != bytes.fromhex('01 00 35 61 62 63'):
+                        problems.append('the installed program wrote a wrong image')
+    if problems:
+        print('FAIL install\n' + '\n'.join(problems))
+        sys.exit(1)
+    print('ok install: ' + ', '.join(installed))
+
+
+if __name__ == '__main__':
+    main()
