@@ -1,5 +1,6 @@
 #include "cli/run_pibgen.h"
 
+#include "cli/check_and_verify_options.h"
 #include "cli/parse_command_line.h"
 #include "conversion/read_xml_to_pib_file.h"
 
@@ -7,6 +8,7 @@ namespace pibgen {
 
 int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
               TextSink& out) {
+  if (const auto status = RunCheckOrVerify(count, arguments, file_system, out)) return *status;
   const CommandLine command_line = ParseCommandLine(count, arguments, out);
   if (!command_line.usable) return 1;
   if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {
