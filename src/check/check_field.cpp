@@ -95,7 +95,8 @@ class FieldChecker {
     CheckType();
     if (IsSizedField(entry_)) CheckSize();
     if (const NumericType* numeric = FindNumericType(entry_.type)) CheckNumericValue(*numeric);
-    if (entry_.type == kByteArrayType) CheckByteArrayValue();
+    // A negative size is already an error; measuring the value against it says nothing more.
+    if (entry_.type == kByteArrayType && entry_.size >= 0) CheckByteArrayValue();
     const uint64_t length = FieldLength(entry_);
     CheckChecksumOverlap(offset, length);
     return length;

@@ -98,7 +98,7 @@ TEST(CheckField, Sizes) {
        {"1: warning: field 1: size 2147483648 is outside 0 to 2147483647; read as 2147483647"}},
       {"<f><type>pad</type><size>-1</size></f>",
        {"1: error: field 1: negative size (-1); the conversion refuses the description"}},
-      {"<f><type>System.Byte[]</type><size>-5x</size></f>",
+      {"<f><type>System.Byte[]</type><size>-5x</size><value>GG</value></f>",
        {"1: error: field 1: negative size (-5); the conversion refuses the description",
         "1: warning: field 1: size \"-5x\" has characters after the number; read as -5"}},
       {"<f><size>3</size></f>",
