@@ -43,36 +43,9 @@ std::vector<Finding> Load(const std::string& path, file::FileSystem& file_system
            "beyond bounds"}};
 }
 
-std::vector<Finding> CheckFields(const xml::DomDocument& document) {
-  std::vector<Finding> findings;
-  const xml::DomNodeList fields = document.DocumentElement().ChildNodes();
-  uint64_t offset = 0;
-  for (size_t i = 0; i < fields.Length(); ++i) {
-    const xml::DomNode field = fields.Item(i);
-    if (field.IsElement()) {
-      offset += CheckField(field, i + 1, offset, findings);
-    } else {
-      findings.push_back({field.Line(), Severity::kError,
-                          "field " + std::to_string(i + 1) + " is " + Describe(field.Kind()) +
-                              ", not an element; the conversion refuses the description"});
-    }
-  }
-  // Fields come in document order and each lists its findings in its own order; sorting by
-  // line settles where a field-wide finding meets those of its children.
-  std::stable_sort(findings.begin(), findings.end(),
-                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
-  return findings;
-}
-
-}  // namespace
-
-CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_system,
-                              TextSink& out) {
-  std::unique_ptr<xml::DomDocument> document;
-  std::vector<Finding> findings = Load(path, file_system, document);
-  if (document) findings = CheckFields(*document);
-
-  CheckSummary summary;
+// Prints the findings and counts them.
+void Report(const std::string& path, const std::vector<Finding>& findings, CheckSummary& summary,
+            TextSink& out) {
   std::string line;
   for (const Finding& finding : findings) {
     line = path;
@@ -88,6 +61,40 @@ CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_sy
     line += '\n';
     out.Print(line);
   }
+}
+
+// Reports field by field, so a huge description never holds all its findings at once. A
+// field's findings all lie within its own lines; sorting them by line puts a field-wide
+// finding (reported at the field's first line) before those of its children.
+void CheckFields(const std::string& path, const xml::DomDocument& document, CheckSummary& summary,
+                 TextSink& out) {
+  std::vector<Finding> findings;
+  const xml::DomNodeList fields = document.DocumentElement().ChildNodes();
+  uint64_t offset = 0;
+  for (size_t i = 0; i < fields.Length(); ++i) {
+    const xml::DomNode field = fields.Item(i);
+    findings.clear();
+    if (field.IsElement()) {
+      offset += CheckField(field, i + 1, offset, findings);
+    } else {
+      findings.push_back({field.Line(), Severity::kError,
+                          "field " + std::to_string(i + 1) + " is " + Describe(field.Kind()) +
+                              ", not an element; the conversion refuses the description"});
+    }
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    Report(path, findings, summary, out);
+  }
+}
+
+}  // namespace
+
+CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_system,
+                              TextSink& out) {
+  CheckSummary summary;
+  std::unique_ptr<xml::DomDocument> document;
+  Report(path, Load(path, file_system, document), summary, out);
+  if (document) CheckFields(path, *document, summary, out);
   out.Print(std::to_string(summary.warnings) + " warnings, " + std::to_string(summary.errors) +
             " errors\n");
   return summary;
