@@ -1,6 +1,7 @@
 #include "check/check_field.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,7 +10,6 @@
 #include "check/nearest_type_name.h"
 #include "check/quote_text.h"
 #include "conversion/collect_field_entry.h"
-#include "conversion/image/parse_decimal.h"
 #include "conversion/image/utf8_to_utf16.h"
 #include "conversion/image/write_checksum_and_close.h"
 #include "conversion/image/write_field.h"
@@ -75,11 +75,6 @@ std::string WrittenBytes(int32_t value, uint64_t width) {
   return out;
 }
 
-// Where each setting child was seen: the line of its last occurrence, if any.
-struct SettingLines {
-  std::array<std::optional<uint32_t>, 3> last;
-};
-
 class FieldChecker {
  public:
   FieldChecker(const xml::DomNode& field, size_t index, std::vector<Finding>& findings)
@@ -115,11 +110,11 @@ class FieldChecker {
       for (size_t s = 0; s < kSettingNames.size(); ++s) {
         const std::string_view setting = kSettingNames[s];
         if (name == setting) {
-          if (lines_.last[s]) {
+          if (lines_[s]) {
             Warn(child.Line(), "repeated <" + std::string(setting) + "> replaces the one on line " +
-                                   std::to_string(*lines_.last[s]));
+                                   std::to_string(*lines_[s]));
           }
-          lines_.last[s] = child.Line();
+          lines_[s] = child.Line();
         } else if (EqualsIgnoringCase(name, setting)) {
           Warn(child.Line(), "<" + std::string(name) + "> is ignored; did you mean <" +
                                  std::string(setting) + ">?");
@@ -128,11 +123,11 @@ class FieldChecker {
     }
   }
 
-  uint32_t LineOf(size_t setting) const { return lines_.last[setting].value_or(field_.Line()); }
+  uint32_t LineOf(size_t setting) const { return lines_[setting].value_or(field_.Line()); }
 
   void CheckType() {
-    if (!lines_.last[kType]) {
-      if (lines_.last[kSize] && entry_.size >= 0) {
+    if (!lines_[kType]) {
+      if (lines_[kSize] && entry_.size >= 0) {
         Warn(field_.Line(),
              "<size> without <type>; written as " + std::to_string(entry_.size) + " zero bytes");
       }
@@ -147,7 +142,7 @@ class FieldChecker {
   }
 
   void CheckSize() {
-    if (!lines_.last[kSize]) return;
+    if (!lines_[kSize]) return;
     const uint32_t line = LineOf(kSize);
     if (entry_.size < 0) {
       findings_.push_back({line, Severity::kError,
@@ -182,7 +177,7 @@ class FieldChecker {
 
   void CheckNumericValue(const NumericType& numeric) {
     const uint64_t width = FieldLength(entry_);
-    if (!lines_.last[kValue]) {
+    if (!lines_[kValue]) {
       Warn(field_.Line(), std::string(numeric.name) + " field has no <value>; written as " +
                               WrittenBytes(0, width));
       return;
@@ -207,7 +202,7 @@ class FieldChecker {
 
   void CheckByteArrayValue() {
     const uint64_t size = FieldLength(entry_);
-    if (!lines_.last[kValue]) {
+    if (!lines_[kValue]) {
       if (size > 0) {
         Warn(field_.Line(), std::string(kByteArrayType) + " field has no <value>; its " +
                                 std::to_string(size) + " bytes are zero");
@@ -249,7 +244,8 @@ class FieldChecker {
   std::vector<Finding>& findings_;
   std::string label_;
   FieldEntry entry_;
-  SettingLines lines_;
+  // For type, size and value: the line of the child's last occurrence, if any.
+  std::array<std::optional<uint32_t>, 3> lines_;
 };
 
 }  // namespace
