@@ -1,5 +1,6 @@
 #include "cli/run_pibgen.h"
 
+#include "cli/check_and_verify_options.h"
 #include "cli/long_options.h"
 #include "cli/parse_command_line.h"
 #include "cli/usage_text.h"
@@ -15,6 +16,7 @@ int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_sy
     out.Print(options.help ? HelpText() : VersionText());
     return 0;
   }
+  if (const auto status = RunCheckOrVerify(count, arguments, file_system, out)) return *status;
   const CommandLine command_line = ParseCommandLine(count, arguments, out);
   if (!command_line.usable) return 1;
   if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {

@@ -6,6 +6,8 @@ namespace pibgen {
 
 std::string_view HelpText() {
   return "Usage: pibgen -S<description.xml> -D<image.bin>\n"
+         "       pibgen --check=<description.xml>\n"
+         "       pibgen --verify=<image.bin>\n"
          "       pibgen --help | --version\n"
          "\n"
          "Builds a PIB image from an XML description: the fields encoded one after\n"
@@ -15,6 +17,12 @@ std::string_view HelpText() {
          "  -D<path>   the image to write (created, or emptied and rewritten)\n"
          "  --help     print this text and exit\n"
          "  --version  print the version and exit\n"
+         "\n"
+         "  --check=<path>   walk the description as a conversion would, write nothing,\n"
+         "                   and list suspicious constructs as FILE:LINE: warning: ...\n"
+         "                   (or error:), then N warnings, M errors; exit 0 when clean\n"
+         "  --verify=<path>  recompute an image's checksum: checksum ok (XX), or\n"
+         "                   checksum mismatch: stored XX, computed YY (exit 1)\n"
          "\n"
          "The path follows the letter in the same argument. The letter may be either\n"
          "case, '/' may stand for '-', and the last -S or -D wins.\n"

@@ -34,6 +34,15 @@ class ImageFile {
   virtual void Discard() = 0;
 };
 
+// A file opened for reading from its start, a block at a time.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to count bytes into data and sets *got to how many; 0 means the end was reached.
+  // Returns false when the file cannot be read.
+  virtual bool Read(uint8_t* data, size_t count, size_t* got) = 0;
+};
+
 // The program's window on files: reading the description and creating the image. Tests and
 // the fuzzer put an in-memory implementation in its place.
 class FileSystem {
@@ -47,6 +56,10 @@ class FileSystem {
   virtual std::unique_ptr<ImageFile> CreateImage(const std::string& path,
                                                  const FileIdentity& keep) = 0;
   virtual std::string CurrentDirectory() = 0;
+  // Opens an existing regular file for reading in blocks, or returns null. The default reads
+  // the whole file through ReadWholeFile and serves it from memory; a file system whose files
+  // may be large overrides it.
+  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path);
 };
 
 }  // namespace pibgen::file

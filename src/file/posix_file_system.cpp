@@ -83,7 +83,41 @@ class PosixImageFile final : public ImageFile {
   bool regular_;
 };
 
+class PosixInputFile final : public InputFile {
+ public:
+  explicit PosixInputFile(int fd) : fd_(fd) {}
+  ~PosixInputFile() override { ::close(fd_); }
+  PosixInputFile(const PosixInputFile&) = delete;
+  PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+  bool Read(uint8_t* data, size_t count, size_t* got) override {
+    for (;;) {
+      const ssize_t read = ::read(fd_, data, count);
+      if (read < 0 && errno == EINTR) continue;
+      if (read < 0) return false;
+      *got = static_cast<size_t>(read);
+      return true;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
+
+std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {
+  if (path.empty()) return nullptr;
+  // Non-blocking open, so a FIFO is refused below instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixInputFile>(fd);
+}
 
 bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
                                     FileIdentity* identity) {

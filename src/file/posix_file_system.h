@@ -11,6 +11,7 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
                                          const FileIdentity& keep) override;
   std::string CurrentDirectory() override;
+  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
 };
 
 }  // namespace pibgen::file

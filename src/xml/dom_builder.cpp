@@ -60,6 +60,15 @@ uint32_t CurrentLine(xmlParserCtxt* context) {
   return static_cast<uint32_t>(context->input->line);
 }
 
+// Line of the first syntax error libxml2 reported, or 0 when the parse failed for our own
+// reasons (external access, size bounds) on a well-formed prefix.
+uint32_t SyntaxErrorLine(xmlParserCtxt* context) {
+  if (context->wellFormed) return 0;
+  const xmlError* error = xmlCtxtGetLastError(context);
+  if (error != nullptr && error->line > 0) return static_cast<uint32_t>(error->line);
+  return CurrentLine(context);
+}
+
 }  // namespace
 
 DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_size_(input_size) {
@@ -69,8 +78,10 @@ DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_
   open_children_.emplace_back();
 }
 
-std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
+std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes, uint32_t* error_line) {
   SilenceLibxml();
+  // libxml2 makes no parser for empty input; that is a document missing on its first line.
+  if (error_line != nullptr) *error_line = bytes.empty() ? 1 : 0;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
 
   xmlSAXHandler handler;
@@ -106,6 +117,7 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
   builder.CloseOpenText();
   const bool ok = context->wellFormed && !builder.failed_ && !external_access_attempted &&
                   builder.have_root_ && builder.depth_ == 0;
+  if (!ok && error_line != nullptr) *error_line = SyntaxErrorLine(context);
 
   context->sax = original;
   if (context->myDoc != nullptr) {
@@ -226,15 +238,42 @@ void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t n
 
 void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
                                 const unsigned char* prefix, const unsigned char*, int,
-                                const unsigned char**, int, int, const unsigned char**) {
+                                const unsigned char**, int attribute_count, int,
+                                const unsigned char** attributes) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
   auto* context = static_cast<xmlParserCtxt*>(ctx);
-  if (prefix == nullptr) return builder->StartElement(context, View(localname));
-  std::string qualified(View(prefix));
-  qualified += ':';
-  qualified += View(localname);
-  builder->StartElement(context, qualified);
+  if (prefix == nullptr) {
+    builder->StartElement(context, View(localname));
+  } else {
+    std::string qualified(View(prefix));
+    qualified += ':';
+    qualified += View(localname);
+    builder->StartElement(context, qualified);
+  }
+  if (!builder->failed_) builder->AddAttributes(context, attribute_count, attributes);
+}
+
+void DomBuilder::AddAttributes(xmlParserCtxt* context, int count,
+                               const unsigned char** attributes) {
+  DomDocument& document = *document_;
+  // libxml2 hands five pointers per attribute: local name, prefix, namespace URI, and the
+  // value's start and end (the value is not terminated).
+  for (int i = 0; i < count; ++i) {
+    const unsigned char* const* attribute = attributes + 5 * static_cast<size_t>(i);
+    std::string name;
+    if (attribute[1] != nullptr) {
+      name.assign(View(attribute[1]));
+      name += ':';
+    }
+    name += View(attribute[0]);
+    const std::string_view value(reinterpret_cast<const char*>(attribute[3]),
+                                 static_cast<size_t>(attribute[4] - attribute[3]));
+    document.attributes_.push_back({current_element_.back(), InternName(name),
+                                    document.attribute_chars_.size(), value.size()});
+    document.attribute_chars_.append(value);
+  }
+  if (document.attribute_chars_.size() > input_size_ + kExpansionAllowance) Fail(context);
 }
 
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,

@@ -16,13 +16,14 @@ namespace pibgen::xml {
 // held twice (once as libxml2's tree, once as ours).
 class DomBuilder {
  public:
-  static std::unique_ptr<DomDocument> Build(std::string_view bytes);
+  static std::unique_ptr<DomDocument> Build(std::string_view bytes, uint32_t* error_line = nullptr);
 
  private:
   explicit DomBuilder(size_t input_size);
 
   // Callbacks, reached through the parser context's private pointer.
   void StartElement(xmlParserCtxt* context, std::string_view qualified_name);
+  void AddAttributes(xmlParserCtxt* context, int count, const unsigned char** attributes);
   void EndElement();
   void Characters(xmlParserCtxt* context, std::string_view text);
   void CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, std::string_view data);

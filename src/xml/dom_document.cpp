@@ -1,5 +1,7 @@
 #include "xml/dom_document.h"
 
+#include <algorithm>
+
 #include "xml/dom_builder.h"
 
 namespace pibgen::xml {
@@ -17,8 +19,8 @@ std::string_view TrimXmlSpace(std::string_view text) {
 
 }  // namespace
 
-std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes) {
-  return DomBuilder::Build(bytes);
+std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t* error_line) {
+  return DomBuilder::Build(bytes, error_line);
 }
 
 NodeKind DomNode::Kind() const { return document_->nodes_[index_].kind; }
@@ -26,6 +28,20 @@ NodeKind DomNode::Kind() const { return document_->nodes_[index_].kind; }
 std::string_view DomNode::Name() const { return document_->names_[document_->nodes_[index_].name]; }
 
 uint32_t DomNode::Line() const { return document_->nodes_[index_].line; }
+
+std::optional<std::string_view> DomNode::Attribute(std::string_view name) const {
+  const auto& table = document_->attributes_;
+  auto it = std::lower_bound(
+      table.begin(), table.end(), index_,
+      [](const DomDocument::AttributeRecord& record, uint32_t node) { return record.node < node; });
+  for (; it != table.end() && it->node == index_; ++it) {
+    if (document_->names_[it->name] == name) {
+      return std::string_view(document_->attribute_chars_)
+          .substr(it->value_offset, it->value_length);
+    }
+  }
+  return std::nullopt;
+}
 
 DomNodeList DomNode::ChildNodes() const {
   const DomDocument::NodeRecord& record = document_->nodes_[index_];

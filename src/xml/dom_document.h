@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,8 @@ class DomNode {
   DomNodeList ChildNodes() const;
   // Line of the description the node starts on, counting from 1.
   uint32_t Line() const;
+  // The value of an element's attribute by qualified name, or nothing when it has none.
+  std::optional<std::string_view> Attribute(std::string_view name) const;
 
  private:
   friend class DomDocument;
@@ -59,7 +62,9 @@ class DomNodeList {
 class DomDocument {
  public:
   // Returns null when the bytes are not a well-formed document or try to reach outside.
-  static std::unique_ptr<DomDocument> Load(std::string_view bytes);
+  // Then, if error_line is given, it receives the line of the first syntax error, or 0 when
+  // the parser reported none (the document reached outside or grew beyond bounds).
+  static std::unique_ptr<DomDocument> Load(std::string_view bytes, uint32_t* error_line = nullptr);
 
   DomNode DocumentElement() const { return DomNode(this, root_); }
 
@@ -77,6 +82,15 @@ class DomDocument {
     uint32_t child_count;
   };
 
+  // One attribute of an element. The table is ordered by element, as elements are added in
+  // document order, so an element's attributes are found by binary search.
+  struct AttributeRecord {
+    uint32_t node;
+    uint32_t name;          // index into names_
+    uint64_t value_offset;  // into attribute_chars_
+    uint64_t value_length;
+  };
+
   DomDocument() = default;
   void AppendTextContent(uint32_t index, std::string& out) const;
 
@@ -84,6 +98,8 @@ class DomDocument {
   std::vector<uint32_t> child_ids_;
   std::vector<std::string> names_;
   std::string chars_;
+  std::vector<AttributeRecord> attributes_;
+  std::string attribute_chars_;
   uint32_t root_ = 0;
 };
 

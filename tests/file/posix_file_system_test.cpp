@@ -51,6 +51,40 @@ TEST_F(PosixFileSystemTest, ReadsWholeRegularFilesOnly) {
   EXPECT_FALSE(files_.ReadWholeFile(Path("fifo"), &contents, &identity));  // must not block
 }
 
+// Reads the whole file through OpenForReading, block bytes at a time.
+std::string ReadInBlocks(InputFile& file, size_t block) {
+  std::string contents;
+  std::string buffer(block, '\0');
+  size_t got = 0;
+  while (file.Read(reinterpret_cast<uint8_t*>(buffer.data()), block, &got) && got > 0) {
+    contents.append(buffer, 0, got);
+  }
+  return contents;
+}
+
+TEST_F(PosixFileSystemTest, OpensRegularFilesForReadingInBlocks) {
+  std::string data;
+  for (int i = 0; i < 300000; ++i) data += static_cast<char>(i * 7);
+  Put(Path("image.bin"), data);
+  auto file = files_.OpenForReading(Path("image.bin"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(ReadInBlocks(*file, 4096), data);
+  size_t got = 99;
+  EXPECT_TRUE(file->Read(reinterpret_cast<uint8_t*>(data.data()), 10, &got));
+  EXPECT_EQ(got, 0u);  // stays at the end
+
+  Put(Path("empty.bin"), "");
+  auto empty = files_.OpenForReading(Path("empty.bin"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(ReadInBlocks(*empty, 16), "");
+
+  EXPECT_FALSE(files_.OpenForReading(""));
+  EXPECT_FALSE(files_.OpenForReading(Path("missing.bin")));
+  EXPECT_FALSE(files_.OpenForReading(dir_));
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(files_.OpenForReading(Path("fifo")));  // must not block
+}
+
 TEST_F(PosixFileSystemTest, CreateTruncatesAndWritesReadsBack) {
   Put(Path("image.bin"), "previous, longer contents");
   auto image = files_.CreateImage(Path("image.bin"), {});

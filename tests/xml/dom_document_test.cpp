@@ -87,6 +87,67 @@ TEST(DomDocument, ReadsTheDeclaredEncoding) {
   EXPECT_EQ(Children(bom->DocumentElement()), Strings{"f=B"});
 }
 
+TEST(DomDocument, AttributesByQualifiedName) {
+  auto document = Load(
+      "<!DOCTYPE r [<!ENTITY e 'ent'><!ATTLIST g kind CDATA 'fixed'>]>"
+      "<r xmlns:p='urn:x' id='root'><f name='a&amp;b &e;' p:name=\"q\" other=''/>"
+      "<g/><h name='&#x41;\n\tB'/></r>");
+  ASSERT_TRUE(document);
+  const DomNode root = document->DocumentElement();
+  EXPECT_EQ(root.Attribute("id"), "root");
+  EXPECT_FALSE(root.Attribute("xmlns:p"));  // a namespace declaration is not an attribute
+  const DomNodeList fields = root.ChildNodes();
+  ASSERT_EQ(fields.Length(), 3u);
+  EXPECT_EQ(fields.Item(0).Attribute("name"), "a&b ent");
+  EXPECT_EQ(fields.Item(0).Attribute("p:name"), "q");
+  EXPECT_EQ(fields.Item(0).Attribute("other"), "");      // present but empty
+  EXPECT_FALSE(fields.Item(0).Attribute("Name"));        // names are case-sensitive
+  EXPECT_FALSE(fields.Item(0).Attribute("id"));          // not the root's
+  EXPECT_EQ(fields.Item(1).Attribute("kind"), "fixed");  // defaulted by the DTD
+  EXPECT_FALSE(fields.Item(1).Attribute("name"));
+  EXPECT_EQ(fields.Item(2).Attribute("name"), "A  B");  // white space normalised to blanks
+}
+
+TEST(DomDocument, AttributesOfManyElementsStayWithTheirElement) {
+  std::string text = "<r>";
+  for (int i = 0; i < 300; ++i) {
+    text += i % 3 == 0 ? "<f/>" : "<f a='x' name='n" + std::to_string(i) + "'><c name='c'/></f>";
+  }
+  text += "</r>";
+  auto document = Load(text);
+  ASSERT_TRUE(document);
+  const DomNodeList fields = document->DocumentElement().ChildNodes();
+  ASSERT_EQ(fields.Length(), 300u);
+  for (size_t i = 0; i < fields.Length(); ++i) {
+    const auto name = fields.Item(i).Attribute("name");
+    if (i % 3 == 0) {
+      EXPECT_FALSE(name) << i;
+    } else {
+      EXPECT_EQ(name, "n" + std::to_string(i)) << i;
+      EXPECT_EQ(fields.Item(i).ChildNodes().Item(0).Attribute("name"), "c") << i;
+    }
+  }
+}
+
+TEST(DomDocument, ReportsTheLineOfASyntaxError) {
+  struct Case {
+    const char* text;
+    uint32_t line;
+  };
+  for (const Case& c :
+       {Case{"<r>\n<f>\n</g>\n</r>", 3}, Case{"<r>\n\n<f a='1' a='2'/></r>", 3},
+        Case{"<r>\n<f>&undefined;</f>\n</r>", 2}, Case{"", 1}, Case{"<r>\n<f/>\n", 3}}) {
+    uint32_t line = 99;
+    EXPECT_FALSE(DomDocument::Load(c.text, &line)) << c.text;
+    EXPECT_EQ(line, c.line) << c.text;
+  }
+  // Refused for reaching outside, not for its syntax: no line to give.
+  uint32_t line = 99;
+  EXPECT_FALSE(DomDocument::Load(
+      "<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<r><f>&e;</f></r>", &line));
+  EXPECT_EQ(line, 0u);
+}
+
 TEST(DomDocument, RefusesWhatIsNotAWellFormedDocument) {
   for (const char* text : {"", "   ", "<r>", "<r></s>", "<r/><r/>", "text", "<r>\xFF</r>",
                            "<?xml version='1.0'?>", "<r>&undefined;</r>"}) {
@@ -123,6 +184,16 @@ TEST(DomDocument, ExpansionBombsFailInsteadOfGrowing) {
   for (int i = 0; i < 5000; ++i) quadratic += "&big;";
   quadratic += "</f></r>";
   EXPECT_FALSE(Load(quadratic));
+
+  // The same through attribute values, a few elements at a time.
+  std::string in_attributes = "<!DOCTYPE r [<!ENTITY big '" + std::string(100000, 'x') + "'>]><r>";
+  for (int i = 0; i < 500; ++i) {
+    in_attributes += "<f name='";
+    for (int k = 0; k < 10; ++k) in_attributes += "&big;";
+    in_attributes += "'/>";
+  }
+  in_attributes += "</r>";
+  EXPECT_FALSE(Load(in_attributes));
 }
 
 TEST(DomDocument, DeepNestingFailsCleanly) {

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "cli/text_sink.h"
+#include "file/file_system.h"
+
+namespace pibgen {
+
+// Recomputes the checksum of an existing image and prints one line about it:
+//   IMAGE: checksum ok (XX)
+//   IMAGE: checksum mismatch: stored XX, computed YY
+//   IMAGE: no checksum to verify (N bytes, fewer than 3)
+//   IMAGE: cannot read the image
+// Returns true when the stored byte matches or the image is too short to carry one. The image
+// is read in blocks, so its size is not bounded by memory.
+bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSink& out);
+
+}  // namespace pibgen
