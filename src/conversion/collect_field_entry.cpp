@@ -1,35 +1,39 @@
 #include "conversion/collect_field_entry.h"
 
-#include <string>
-
 #include "conversion/image/parse_decimal.h"
 
 namespace pibgen {
 
 FieldEntry CollectFieldEntry(const xml::DomNode& field, TextSink* trace) {
-  FieldEntry entry;
-  std::string line;
+  FieldEntryCollector collector;
+  return collector.Collect(field, trace);
+}
+
+const FieldEntry& FieldEntryCollector::Collect(const xml::DomNode& field, TextSink* trace) {
+  entry_.type.clear();
+  entry_.size = 0;
+  entry_.value.clear();
   const xml::DomNodeList children = field.ChildNodes();
   for (size_t j = 0; j < children.Length(); ++j) {
     const xml::DomNode child = children.Item(j);
     const std::string_view name = child.Name();
-    std::string text = child.Text();
+    const std::string_view text = child.TextView(scratch_);
     if (trace != nullptr) {
-      line.assign(name);
-      line += "--";
-      line += text;
-      line += '\n';
-      trace->Print(line);
+      line_.assign(name);
+      line_ += "--";
+      line_ += text;
+      line_ += '\n';
+      trace->Print(line_);
     }
     if (name == "type") {
-      entry.type = std::move(text);
+      entry_.type.assign(text);
     } else if (name == "size") {
-      entry.size = ParseDecimal(text);
+      entry_.size = ParseDecimal(text);
     } else if (name == "value") {
-      entry.value = std::move(text);
+      entry_.value.assign(text);
     }
   }
-  return entry;
+  return entry_;
 }
 
 }  // namespace pibgen

@@ -34,6 +34,14 @@ class ImageFile {
   virtual void Discard() = 0;
 };
 
+// A description opened to be read once from start to end.
+class SourceFile {
+ public:
+  virtual ~SourceFile() = default;
+  // Reads up to count bytes into data; returns how many, 0 at the end, -1 on failure.
+  virtual ptrdiff_t Read(char* data, size_t count) = 0;
+};
+
 // The program's window on files: reading the description and creating the image. Tests and
 // the fuzzer put an in-memory implementation in its place.
 class FileSystem {
@@ -41,6 +49,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual bool ReadWholeFile(const std::string& path, std::string* contents,
                              FileIdentity* identity) = 0;
+  // Opens path to be read in pieces, so a large description is never held whole. Refuses
+  // what ReadWholeFile refuses. The default serves what ReadWholeFile returns.
+  virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity);
   // Creates path, or truncates it if it exists, for reading and writing, and holds it
   // exclusively while open. Returns null if it cannot, if another holder has it, or if it
   // is the file `keep` (the description must never be overwritten by its own image).

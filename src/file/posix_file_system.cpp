@@ -83,7 +83,50 @@ class PosixImageFile final : public ImageFile {
   bool regular_;
 };
 
+class PosixSourceFile final : public SourceFile {
+ public:
+  explicit PosixSourceFile(int fd) : fd_(fd) {}
+  ~PosixSourceFile() override { ::close(fd_); }
+  PosixSourceFile(const PosixSourceFile&) = delete;
+  PosixSourceFile& operator=(const PosixSourceFile&) = delete;
+
+  ptrdiff_t Read(char* data, size_t count) override {
+    while (true) {
+      const ssize_t got = ::read(fd_, data, count);
+      if (got < 0 && errno == EINTR) continue;
+      return got < 0 ? -1 : static_cast<ptrdiff_t>(got);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+// Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
+// keeps a FIFO from stalling the open; it changes nothing for a regular file.
+int OpenRegularFile(const std::string& path, FileIdentity* identity) {
+  if (path.empty()) return -1;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  identity->known = true;
+  identity->device = static_cast<uint64_t>(status.st_dev);
+  identity->inode = static_cast<uint64_t>(status.st_ino);
+  return fd;
+}
+
 }  // namespace
+
+std::unique_ptr<SourceFile> PosixFileSystem::OpenSource(const std::string& path,
+                                                        FileIdentity* identity) {
+  const int fd = OpenRegularFile(path, identity);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixSourceFile>(fd);
+}
 
 bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
                                     FileIdentity* identity) {

@@ -21,8 +21,8 @@ constexpr uint32_t kCommentName = 2;
 constexpr size_t kExpansionAllowance = size_t{16} << 20;
 constexpr size_t kNodeAllowance = size_t{1} << 20;
 
-// The builder of the parse in progress. The external entity loader has no user pointer of
-// its own, and one process converts one description at a time.
+// Whether the parse in progress reached for an external entity. The external entity loader
+// has no user pointer of its own, and one process converts one description at a time.
 thread_local bool external_access_attempted = false;
 
 xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
@@ -60,18 +60,55 @@ uint32_t CurrentLine(xmlParserCtxt* context) {
   return static_cast<uint32_t>(context->input->line);
 }
 
+// Hands libxml2 the document in the small pieces it asks for, out of large reads.
+class BlockReader {
+ public:
+  explicit BlockReader(const DomDocument::ReadFunction& read) : read_(read) {}
+
+  static int Read(void* self, char* buffer, int length) {
+    return static_cast<BlockReader*>(self)->Serve(buffer, static_cast<size_t>(length));
+  }
+  static int Close(void*) { return 0; }
+  bool failed() const { return failed_; }
+
+ private:
+  static constexpr size_t kBlockSize = size_t{256} << 10;
+
+  int Serve(char* buffer, size_t length) {
+    if (failed_) return -1;
+    if (begin_ == end_) {
+      if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
+      const ptrdiff_t got = read_(block_.get(), kBlockSize);
+      if (got < 0 || static_cast<size_t>(got) > kBlockSize) {
+        failed_ = true;
+        return -1;
+      }
+      begin_ = 0;
+      end_ = static_cast<size_t>(got);
+      if (end_ == 0) return 0;
+    }
+    const size_t take = std::min({length, end_ - begin_, static_cast<size_t>(INT_MAX)});
+    std::memcpy(buffer, block_.get() + begin_, take);
+    begin_ += take;
+    return static_cast<int>(take);
+  }
+
+  const DomDocument::ReadFunction& read_;
+  std::unique_ptr<char[]> block_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool failed_ = false;
+};
+
 }  // namespace
 
-DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_size_(input_size) {
+DomBuilder::DomBuilder() : document_(new DomDocument()) {
   document_->names_ = {"#text", "#cdata-section", "#comment"};
-  // The document itself is node 0; the root element becomes its only child.
-  document_->nodes_.push_back({NodeKind::kElement, 1, kTextName, 0, 0, 0, 0});
   open_children_.emplace_back();
 }
 
-std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
+std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& read) {
   SilenceLibxml();
-  if (bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
 
   xmlSAXHandler handler;
   std::memset(&handler, 0, sizeof handler);
@@ -88,12 +125,18 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
   handler.fatalError = IgnoreGenericError;
   handler.serror = IgnoreStructuredError;
 
-  xmlParserCtxtPtr context =
-      xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+  DomBuilder builder;
+  // The document itself is node 0; the root element becomes its only child.
+  if (!builder.document_->nodes_.push_back({1, kTextName, 0, 0, NodeKind::kElement, 0, 0, 0})) {
+    return nullptr;
+  }
+  BlockReader reader(read);
+  // On failure this frees the reader's handle through BlockReader::Close, a no-op.
+  xmlParserCtxtPtr context = xmlCreateIOParserCtxt(
+      nullptr, nullptr, BlockReader::Read, BlockReader::Close, &reader, XML_CHAR_ENCODING_NONE);
   if (context == nullptr) return nullptr;
   xmlSAXHandlerPtr original = context->sax;
   context->sax = &handler;
-  DomBuilder builder(bytes.size());
   builder.main_context_ = context;
   context->_private = &builder;
   // Entities are replaced by their text, as a reader of the description expects; external
@@ -105,7 +148,7 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
   xmlParseDocument(context);
   builder.CloseOpenText();
   const bool ok = context->wellFormed && !builder.failed_ && !external_access_attempted &&
-                  builder.have_root_ && builder.depth_ == 0;
+                  !reader.failed() && builder.have_root_ && builder.depth_ == 0;
 
   context->sax = original;
   if (context->myDoc != nullptr) {
@@ -116,9 +159,9 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
   if (!ok) return nullptr;
 
   DomDocument& document = *builder.document_;
-  document.nodes_[0].first_child = static_cast<uint32_t>(document.child_ids_.size());
-  document.nodes_[0].child_count = 1;
-  document.child_ids_.push_back(document.root_);
+  document.nodes_[0].first = static_cast<uint32_t>(document.child_ids_.size());
+  document.nodes_[0].count = 1;
+  if (!document.child_ids_.push_back(document.root_)) return nullptr;
   return std::move(builder.document_);
 }
 
@@ -129,6 +172,16 @@ uint32_t DomBuilder::InternName(std::string_view name) {
   document_->names_.emplace_back(name);
   name_ids_.emplace(std::string(name), id);
   return id;
+}
+
+uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
+  CachedName& slot = name_cache_[(reinterpret_cast<uintptr_t>(name) >> 3) % name_cache_.size()];
+  const std::string_view text = View(name);
+  // The comparison keeps the cache right even if a pointer were ever reused for another name.
+  if (slot.key == name && document_->names_[slot.id] == text) return slot.id;
+  slot.key = name;
+  slot.id = InternName(text);
+  return slot.id;
 }
 
 bool DomBuilder::WithinBudget() {
@@ -145,19 +198,37 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
   if (context != main_context_) xmlStopParser(main_context_);
 }
 
-uint32_t DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name) {
+bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
-  const auto index = static_cast<uint32_t>(nodes.size());
-  nodes.push_back({kind, CurrentLine(context), name, 0, document_->chars_.size(), 0, 0});
-  open_children_[depth_].push_back(index);
-  return index;
+  const uint64_t offset = document_->chars_.size();
+  // Indexes leave the top bit free for folded text children.
+  if (nodes.size() >= DomDocument::kFoldedText || offset > DomDocument::kMaxCharsOffset ||
+      !nodes.push_back({CurrentLine(context), name, static_cast<uint32_t>(offset), 0, kind,
+                        static_cast<uint8_t>(offset >> 32), 0, 0})) {
+    Fail(context);
+    return false;
+  }
+  *index = static_cast<uint32_t>(nodes.size() - 1);
+  open_children_[depth_].push_back(*index);
+  return true;
+}
+
+bool DomBuilder::AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text) {
+  auto& record = document_->nodes_[node];
+  if (text.size() > UINT32_MAX - record.count ||
+      !document_->chars_.append(text.data(), text.size())) {
+    Fail(context);
+    return false;
+  }
+  record.count += static_cast<uint32_t>(text.size());
+  return true;
 }
 
 void DomBuilder::CloseOpenText() {
   if (!text_open_) return;
   text_open_ = false;
   auto& record = document_->nodes_[open_text_];
-  std::string_view data(document_->chars_.data() + record.data_offset, record.data_length);
+  const std::string_view data = document_->Data(record);
   const auto first_visible = std::find_if_not(data.begin(), data.end(), IsXmlSpace);
   if (first_visible != data.end()) {
     // Report the line the text is seen on, not the line break before it.
@@ -166,15 +237,16 @@ void DomBuilder::CloseOpenText() {
   }
   // White space between elements forms no node. The open text node is always the newest
   // node and its characters the newest characters, so dropping it is a truncation.
-  document_->chars_.resize(record.data_offset);
+  document_->chars_.truncate(DomDocument::DataOffset(record));
   document_->nodes_.pop_back();
   open_children_[depth_].pop_back();
 }
 
-void DomBuilder::StartElement(xmlParserCtxt* context, std::string_view qualified_name) {
+void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
   CloseOpenText();
   if (depth_ == 0 && have_root_) return Fail(context);
-  const uint32_t index = AddNode(context, NodeKind::kElement, InternName(qualified_name));
+  uint32_t index;
+  if (!AddNode(context, NodeKind::kElement, name, &index)) return;
   if (depth_ == 0) {
     have_root_ = true;
     document_->root_ = index;
@@ -186,15 +258,34 @@ void DomBuilder::StartElement(xmlParserCtxt* context, std::string_view qualified
   if (!WithinBudget()) Fail(context);
 }
 
+// An element whose one child is a text node takes the text into its own record; any other
+// element lists its children in the child table.
+void DomBuilder::FoldOrListChildren(uint32_t element) {
+  auto& nodes = document_->nodes_;
+  const auto& children = open_children_[depth_];
+  auto& record = nodes[element];
+  if (children.size() == 1 && children[0] == nodes.size() - 1 &&
+      nodes[children[0]].kind == NodeKind::kText && nodes[children[0]].line >= record.line &&
+      nodes[children[0]].line - record.line <= UINT8_MAX) {
+    const auto text = nodes[children[0]];
+    record.first = text.first;
+    record.offset_high = text.offset_high;
+    record.count = text.count;
+    record.text_line_delta = static_cast<uint8_t>(text.line - record.line);
+    record.folded = 1;
+    nodes.pop_back();
+    return;
+  }
+  record.first = static_cast<uint32_t>(document_->child_ids_.size());
+  record.count = static_cast<uint32_t>(children.size());
+  if (!document_->child_ids_.append(children.data(), children.size())) Fail(main_context_);
+}
+
 void DomBuilder::EndElement() {
   CloseOpenText();
   if (depth_ == 0 || current_element_.empty()) return;
-  auto& children = open_children_[depth_];
-  auto& record = document_->nodes_[current_element_.back()];
-  record.first_child = static_cast<uint32_t>(document_->child_ids_.size());
-  record.child_count = static_cast<uint32_t>(children.size());
-  document_->child_ids_.insert(document_->child_ids_.end(), children.begin(), children.end());
-  children.clear();
+  FoldOrListChildren(current_element_.back());
+  open_children_[depth_].clear();
   current_element_.pop_back();
   --depth_;
 }
@@ -202,26 +293,23 @@ void DomBuilder::EndElement() {
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
   if (depth_ == 0) return;  // white space around the root element
   if (!text_open_) {
-    open_text_ = AddNode(context, NodeKind::kText, kTextName);
+    if (!AddNode(context, NodeKind::kText, kTextName, &open_text_)) return;
     text_open_ = true;
     // The parser reports a chunk once it has read it; the node starts where the chunk began.
     auto& record = document_->nodes_[open_text_];
     const auto newlines = static_cast<uint32_t>(std::count(text.begin(), text.end(), '\n'));
     record.line = record.line > newlines ? record.line - newlines : 1;
   }
-  document_->chars_.append(text);
-  document_->nodes_[open_text_].data_length += static_cast<uint32_t>(text.size());
-  if (!WithinBudget()) Fail(context);
+  if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
 }
 
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,
                                std::string_view data) {
   CloseOpenText();
   if (depth_ == 0) return;  // comments and processing instructions outside the root element
-  const uint32_t index = AddNode(context, kind, name);
-  document_->chars_.append(data);
-  document_->nodes_[index].data_length = static_cast<uint32_t>(data.size());
-  if (!WithinBudget()) Fail(context);
+  uint32_t index;
+  if (!AddNode(context, kind, name, &index)) return;
+  if (AppendChars(context, index, data) && !WithinBudget()) Fail(context);
 }
 
 void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
@@ -230,11 +318,13 @@ void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
   auto* context = static_cast<xmlParserCtxt*>(ctx);
-  if (prefix == nullptr) return builder->StartElement(context, View(localname));
+  if (prefix == nullptr) {
+    return builder->StartElement(context, builder->InternDictionaryName(localname));
+  }
   std::string qualified(View(prefix));
   qualified += ':';
   qualified += View(localname);
-  builder->StartElement(context, qualified);
+  builder->StartElement(context, builder->InternName(qualified));
 }
 
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,

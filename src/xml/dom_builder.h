@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,24 +13,29 @@ typedef struct _xmlParserCtxt xmlParserCtxt;
 
 namespace pibgen::xml {
 
-// Fills a DomDocument's node table from libxml2's SAX2 callbacks, so the document is never
-// held twice (once as libxml2's tree, once as ours).
+// Fills a DomDocument's node table from libxml2's SAX2 callbacks while the document is read
+// in pieces: neither the document's bytes nor libxml2's tree of it is ever held whole.
 class DomBuilder {
  public:
-  static std::unique_ptr<DomDocument> Build(std::string_view bytes);
+  static std::unique_ptr<DomDocument> Build(const DomDocument::ReadFunction& read);
 
  private:
-  explicit DomBuilder(size_t input_size);
+  DomBuilder();
 
   // Callbacks, reached through the parser context's private pointer.
-  void StartElement(xmlParserCtxt* context, std::string_view qualified_name);
+  void StartElement(xmlParserCtxt* context, uint32_t name);
   void EndElement();
   void Characters(xmlParserCtxt* context, std::string_view text);
   void CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, std::string_view data);
 
-  uint32_t AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name);
+  bool AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index);
   void CloseOpenText();
+  bool AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text);
+  void FoldOrListChildren(uint32_t element);
   uint32_t InternName(std::string_view name);
+  // The same for a name from the parser's dictionary, where equal names mostly share one
+  // pointer: a small cache by pointer skips the hash lookup.
+  uint32_t InternDictionaryName(const unsigned char* name);
   bool WithinBudget();
   void Fail(xmlParserCtxt* context);
 
@@ -45,10 +51,15 @@ class DomBuilder {
   static void OnProcessingInstruction(void* ctx, const unsigned char* target,
                                       const unsigned char* data);
 
+  struct CachedName {
+    const unsigned char* key = nullptr;
+    uint32_t id = 0;
+  };
+
   std::unique_ptr<DomDocument> document_;
-  size_t input_size_;
   xmlParserCtxt* main_context_ = nullptr;
   std::unordered_map<std::string, uint32_t> name_ids_;
+  std::array<CachedName, 64> name_cache_{};
   std::vector<uint32_t> current_element_;
   bool failed_ = false;
   bool have_root_ = false;

@@ -15,35 +15,65 @@ std::string_view TrimXmlSpace(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
+constexpr std::string_view kTextName = "#text";
+
 }  // namespace
 
 std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes) {
-  return DomBuilder::Build(bytes);
+  size_t position = 0;
+  return DomBuilder::Build([&](char* buffer, size_t capacity) -> ptrdiff_t {
+    const size_t take = std::min(capacity, bytes.size() - position);
+    bytes.copy(buffer, take, position);
+    position += take;
+    return static_cast<ptrdiff_t>(take);
+  });
 }
 
-NodeKind DomNode::Kind() const { return document_->nodes_[index_].kind; }
+std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read) {
+  return DomBuilder::Build(read);
+}
 
-std::string_view DomNode::Name() const { return document_->names_[document_->nodes_[index_].name]; }
+uint32_t DomNode::RecordIndex() const { return index_ & ~DomDocument::kFoldedText; }
 
-uint32_t DomNode::Line() const { return document_->nodes_[index_].line; }
+NodeKind DomNode::Kind() const {
+  if (index_ & DomDocument::kFoldedText) return NodeKind::kText;
+  return document_->nodes_[index_].kind;
+}
+
+std::string_view DomNode::Name() const {
+  if (index_ & DomDocument::kFoldedText) return kTextName;
+  return document_->names_[document_->nodes_[index_].name];
+}
+
+uint32_t DomNode::Line() const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (index_ & DomDocument::kFoldedText) return record.line + record.text_line_delta;
+  return record.line;
+}
 
 DomNodeList DomNode::ChildNodes() const {
+  if (index_ & DomDocument::kFoldedText) return DomNodeList(document_, nullptr, 0);
   const DomDocument::NodeRecord& record = document_->nodes_[index_];
-  return DomNodeList(document_, document_->child_ids_.data() + record.first_child,
-                     record.child_count);
+  if (record.kind != NodeKind::kElement) return DomNodeList(document_, nullptr, 0);
+  if (record.folded) return DomNodeList(document_, index_ | DomDocument::kFoldedText);
+  return DomNodeList(document_, document_->child_ids_.data() + record.first, record.count);
+}
+
+std::string_view DomNode::TextView(std::string& scratch) const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (record.kind != NodeKind::kElement || record.folded) {
+    return TrimXmlSpace(document_->Data(record));
+  }
+  scratch.clear();
+  document_->AppendTextContent(index_, scratch);
+  return TrimXmlSpace(scratch);
 }
 
 std::string DomNode::Text() const {
-  const DomDocument::NodeRecord& record = document_->nodes_[index_];
-  if (record.kind != NodeKind::kElement) {
-    return std::string(TrimXmlSpace(
-        std::string_view(document_->chars_).substr(record.data_offset, record.data_length)));
-  }
-  std::string content;
-  document_->AppendTextContent(index_, content);
-  std::string_view trimmed = TrimXmlSpace(content);
-  if (trimmed.size() == content.size()) return content;
-  return std::string(trimmed);
+  std::string scratch;
+  const std::string_view text = TextView(scratch);
+  if (text.size() == scratch.size()) return scratch;
+  return std::string(text);
 }
 
 // Collects text and CDATA below an element in document order. Iterative, because a
@@ -55,8 +85,7 @@ void DomDocument::AppendTextContent(uint32_t index, std::string& out) const {
   };
   std::vector<Frame> stack;
   const NodeRecord& start = nodes_[index];
-  stack.push_back({child_ids_.data() + start.first_child,
-                   child_ids_.data() + start.first_child + start.child_count});
+  stack.push_back({child_ids_.data() + start.first, child_ids_.data() + start.first + start.count});
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.end) {
@@ -64,11 +93,12 @@ void DomDocument::AppendTextContent(uint32_t index, std::string& out) const {
       continue;
     }
     const NodeRecord& node = nodes_[*frame.next++];
-    if (node.kind == NodeKind::kText || node.kind == NodeKind::kCData) {
-      out.append(chars_, node.data_offset, node.data_length);
-    } else if (node.kind == NodeKind::kElement && node.child_count > 0) {
-      stack.push_back({child_ids_.data() + node.first_child,
-                       child_ids_.data() + node.first_child + node.child_count});
+    if (node.kind == NodeKind::kText || node.kind == NodeKind::kCData ||
+        (node.kind == NodeKind::kElement && node.folded)) {
+      out.append(Data(node));
+    } else if (node.kind == NodeKind::kElement && node.count > 0) {
+      stack.push_back(
+          {child_ids_.data() + node.first, child_ids_.data() + node.first + node.count});
     }
   }
 }

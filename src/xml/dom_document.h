@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "xml/growing_array.h"
 
 namespace pibgen::xml {
 
@@ -24,6 +28,10 @@ class DomNode {
   // Text content (text and CDATA of the node and its descendants; a comment's or processing
   // instruction's own data) without leading and trailing XML white space.
   std::string Text() const;
+  // The same text without a copy where the document holds it in one piece (the text of an
+  // element with a single text child, of a text node, ...); otherwise it is gathered into
+  // scratch. The view lives as long as the document and scratch.
+  std::string_view TextView(std::string& scratch) const;
   DomNodeList ChildNodes() const;
   // Line of the description the node starts on, counting from 1.
   uint32_t Line() const;
@@ -32,6 +40,8 @@ class DomNode {
   friend class DomDocument;
   friend class DomNodeList;
   DomNode(const DomDocument* document, uint32_t index) : document_(document), index_(index) {}
+  // The record of this node, or of the element holding it when it is a folded text child.
+  uint32_t RecordIndex() const;
 
   const DomDocument* document_;
   uint32_t index_;
@@ -41,16 +51,20 @@ class DomNode {
 class DomNodeList {
  public:
   size_t Length() const { return count_; }
-  DomNode Item(size_t i) const { return DomNode(document_, ids_[i]); }
+  DomNode Item(size_t i) const { return DomNode(document_, ids_ != nullptr ? ids_[i] : only_); }
 
  private:
   friend class DomNode;
   DomNodeList(const DomDocument* document, const uint32_t* ids, size_t count)
       : document_(document), ids_(ids), count_(count) {}
+  // A list of one node that has no place in the child table (a folded text child).
+  DomNodeList(const DomDocument* document, uint32_t only)
+      : document_(document), ids_(nullptr), count_(1), only_(only) {}
 
   const DomDocument* document_;
   const uint32_t* ids_;
   size_t count_;
+  uint32_t only_ = 0;
 };
 
 // A parsed description held as a compact node table. Text that is only white space between
@@ -61,29 +75,50 @@ class DomDocument {
   // Returns null when the bytes are not a well-formed document or try to reach outside.
   static std::unique_ptr<DomDocument> Load(std::string_view bytes);
 
+  // Reads up to `capacity` bytes into `buffer`; returns how many, 0 at the end, -1 on failure.
+  using ReadFunction = std::function<ptrdiff_t(char* buffer, size_t capacity)>;
+  // The same, reading the document piece by piece, so it is never held whole. Null also
+  // when a read fails.
+  static std::unique_ptr<DomDocument> Load(const ReadFunction& read);
+
   DomNode DocumentElement() const { return DomNode(this, root_); }
 
  private:
   friend class DomNode;
   friend class DomBuilder;
 
+  // One node in 20 bytes. An element whose only child is a text node keeps that text in
+  // its own record ("folded"): most elements of a description are like that, and the text
+  // node then costs no record and no child table entry. A folded text child is addressed
+  // as its element's index with kFoldedText set.
   struct NodeRecord {
-    NodeKind kind;
     uint32_t line;
-    uint32_t name;         // index into names_
-    uint32_t data_length;  // character data of text, CDATA, comment and processing instruction
-    uint64_t data_offset;  // into chars_
-    uint32_t first_child;  // into child_ids_
-    uint32_t child_count;
+    uint32_t name;  // index into names_
+    // An element: its children in child_ids_. A character node or a folded element: the low
+    // 32 bits of its text's offset in chars_, and the text's length.
+    uint32_t first;
+    uint32_t count;
+    NodeKind kind;
+    uint8_t offset_high;      // bits 32 to 39 of the text's offset
+    uint8_t text_line_delta;  // a folded element: its text's line minus its own
+    uint8_t folded;
   };
+  static constexpr uint32_t kFoldedText = uint32_t{1} << 31;
+  static constexpr uint64_t kMaxCharsOffset = (uint64_t{1} << 40) - 1;
 
   DomDocument() = default;
+  static uint64_t DataOffset(const NodeRecord& record) {
+    return (uint64_t{record.offset_high} << 32) | record.first;
+  }
+  std::string_view Data(const NodeRecord& record) const {
+    return std::string_view(chars_.data() + DataOffset(record), record.count);
+  }
   void AppendTextContent(uint32_t index, std::string& out) const;
 
-  std::vector<NodeRecord> nodes_;
-  std::vector<uint32_t> child_ids_;
+  GrowingArray<NodeRecord> nodes_;
+  GrowingArray<uint32_t> child_ids_;
   std::vector<std::string> names_;
-  std::string chars_;
+  GrowingArray<char> chars_;
   uint32_t root_ = 0;
 };
 

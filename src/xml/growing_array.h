@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+namespace pibgen::xml {
+
+// An append-only array of plain records on malloc and realloc. A large block grows in place
+// by remapping its pages, so the table of a big description is never copied, and never held
+// twice while it grows, as a std::vector's would be; capacity not yet written to costs no
+// memory. It runs inside parser callbacks, where an exception must not pass: when memory runs
+// out, appends return false and leave the array as it was.
+template <typename T>
+class GrowingArray {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  GrowingArray() = default;
+  ~GrowingArray() { std::free(data_); }
+  GrowingArray(const GrowingArray&) = delete;
+  GrowingArray& operator=(const GrowingArray&) = delete;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  T& back() { return data_[size_ - 1]; }
+
+  [[nodiscard]] bool push_back(const T& value) {
+    if (size_ == capacity_ && !Grow(size_ + 1)) return false;
+    data_[size_++] = value;
+    return true;
+  }
+
+  [[nodiscard]] bool append(const T* values, size_t count) {
+    if (count == 0) return true;
+    if (capacity_ - size_ < count && !Grow(size_ + count)) return false;
+    std::memcpy(static_cast<void*>(data_ + size_), values, count * sizeof(T));
+    size_ += count;
+    return true;
+  }
+
+  // Drops the records from count on; only ever shrinks.
+  void truncate(size_t count) {
+    if (count < size_) size_ = count;
+  }
+  void pop_back() { --size_; }
+
+ private:
+  bool Grow(size_t needed) {
+    if (needed > SIZE_MAX / 2 / sizeof(T)) return false;
+    size_t capacity = capacity_ < 1024 ? 1024 : capacity_ * 2;
+    while (capacity < needed) capacity *= 2;
+    void* grown = std::realloc(static_cast<void*>(data_), capacity * sizeof(T));
+    if (grown == nullptr) return false;
+    data_ = static_cast<T*>(grown);
+    capacity_ = capacity;
+    return true;
+  }
+
+  T* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+}  // namespace pibgen::xml
