@@ -44,7 +44,18 @@ void SilenceLibxml() {
   (void)done;
 }
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+uint32_t CountNewlines(std::string_view text) {
+  uint32_t count = 0;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at))))) {
+    ++count;
+    if (++at == end) break;
+  }
+  return count;
+}
 
 std::string_view View(const unsigned char* text) {
   return text == nullptr ? std::string_view()
@@ -185,11 +196,16 @@ uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
 }
 
 bool DomBuilder::WithinBudget() {
+  const size_t chars = document_->chars_.size() + blank_.size();
+  const size_t nodes = document_->nodes_.size();
+  // The limits only grow as the parse goes on, so the last ones computed still hold.
+  if (chars <= chars_limit_ && nodes <= nodes_limit_) return true;
   xmlParserInputPtr input = main_context_->input;
   size_t consumed = 0;
   if (input != nullptr) consumed = input->consumed + static_cast<size_t>(input->cur - input->base);
-  return document_->chars_.size() <= consumed + kExpansionAllowance &&
-         document_->nodes_.size() <= consumed / 2 + kNodeAllowance;
+  chars_limit_ = consumed + kExpansionAllowance;
+  nodes_limit_ = consumed / 2 + kNodeAllowance;
+  return chars <= chars_limit_ && nodes <= nodes_limit_;
 }
 
 void DomBuilder::Fail(xmlParserCtxt* context) {
@@ -225,21 +241,9 @@ bool DomBuilder::AppendChars(xmlParserCtxt* context, uint32_t node, std::string_
 }
 
 void DomBuilder::CloseOpenText() {
-  if (!text_open_) return;
+  // White space between elements forms no node; it never got one.
+  blank_open_ = false;
   text_open_ = false;
-  auto& record = document_->nodes_[open_text_];
-  const std::string_view data = document_->Data(record);
-  const auto first_visible = std::find_if_not(data.begin(), data.end(), IsXmlSpace);
-  if (first_visible != data.end()) {
-    // Report the line the text is seen on, not the line break before it.
-    record.line += static_cast<uint32_t>(std::count(data.begin(), first_visible, '\n'));
-    return;
-  }
-  // White space between elements forms no node. The open text node is always the newest
-  // node and its characters the newest characters, so dropping it is a truncation.
-  document_->chars_.truncate(DomDocument::DataOffset(record));
-  document_->nodes_.pop_back();
-  open_children_[depth_].pop_back();
 }
 
 void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
@@ -293,12 +297,36 @@ void DomBuilder::EndElement() {
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
   if (depth_ == 0) return;  // white space around the root element
   if (!text_open_) {
+    // Until something visible comes, the text may still turn out to be only white space
+    // between elements; it waits aside rather than in a node.
+    size_t visible = 0;
+    uint32_t newlines_before = 0;
+    while (visible < text.size() && IsXmlSpace(text[visible])) {
+      newlines_before += text[visible] == '\n';
+      ++visible;
+    }
+    const uint32_t newlines_after = CountNewlines(text.substr(visible));
+    if (!blank_open_) {
+      blank_open_ = true;
+      blank_.clear();
+      blank_newlines_ = 0;
+      // The parser reports a chunk once it has read it; the text starts where it began.
+      const uint32_t line = CurrentLine(context);
+      const uint32_t newlines = newlines_before + newlines_after;
+      blank_line_ = line > newlines ? line - newlines : 1;
+    }
+    if (visible == text.size()) {
+      blank_.append(text);
+      blank_newlines_ += newlines_before;
+      if (!WithinBudget()) Fail(context);
+      return;
+    }
     if (!AddNode(context, NodeKind::kText, kTextName, &open_text_)) return;
     text_open_ = true;
-    // The parser reports a chunk once it has read it; the node starts where the chunk began.
-    auto& record = document_->nodes_[open_text_];
-    const auto newlines = static_cast<uint32_t>(std::count(text.begin(), text.end(), '\n'));
-    record.line = record.line > newlines ? record.line - newlines : 1;
+    blank_open_ = false;
+    // The node's line is the one its text is seen on, not the line break before it.
+    document_->nodes_[open_text_].line = blank_line_ + blank_newlines_ + newlines_before;
+    if (!AppendChars(context, open_text_, blank_)) return;
   }
   if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
 }

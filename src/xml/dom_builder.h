@@ -69,6 +69,15 @@ class DomBuilder {
   // The text node still receiving characters, if any (its chars run to the end of chars_).
   bool text_open_ = false;
   uint32_t open_text_ = 0;
+  // Text seen so far that is only white space, with the line it began on; it becomes the
+  // start of a text node once visible text follows.
+  bool blank_open_ = false;
+  std::string blank_;
+  uint32_t blank_line_ = 1;
+  uint32_t blank_newlines_ = 0;
+  // Bounds on the table below which WithinBudget need not look at the input again.
+  size_t chars_limit_ = 0;
+  size_t nodes_limit_ = 0;
 };
 
 }  // namespace pibgen::xml
