@@ -195,11 +195,9 @@ uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
   return slot.id;
 }
 
-bool DomBuilder::WithinBudget() {
+bool DomBuilder::CheckBudget() {
   const size_t chars = document_->chars_.size() + blank_.size();
   const size_t nodes = document_->nodes_.size();
-  // The limits only grow as the parse goes on, so the last ones computed still hold.
-  if (chars <= chars_limit_ && nodes <= nodes_limit_) return true;
   xmlParserInputPtr input = main_context_->input;
   size_t consumed = 0;
   if (input != nullptr) consumed = input->consumed + static_cast<size_t>(input->cur - input->base);
@@ -216,6 +214,24 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
 
 bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
+  // A folded text is no longer the only child once another comes: it becomes a node first.
+  if (!current_element_.empty() && nodes[current_element_.back()].folded) {
+    auto& element = nodes[current_element_.back()];
+    const DomDocument::NodeRecord text = {element.line + element.text_line_delta,
+                                          kTextName,
+                                          element.first,
+                                          element.count,
+                                          NodeKind::kText,
+                                          element.offset_high,
+                                          0,
+                                          0};
+    element = {element.line, element.name, 0, 0, NodeKind::kElement, 0, 0, 0};
+    if (!nodes.push_back(text)) {
+      Fail(context);
+      return false;
+    }
+    open_children_[depth_].push_back(static_cast<uint32_t>(nodes.size() - 1));
+  }
   const uint64_t offset = document_->chars_.size();
   // Indexes leave the top bit free for folded text children.
   if (nodes.size() >= DomDocument::kFoldedText || offset > DomDocument::kMaxCharsOffset ||
@@ -226,6 +242,26 @@ bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, u
   }
   *index = static_cast<uint32_t>(nodes.size() - 1);
   open_children_[depth_].push_back(*index);
+  return true;
+}
+
+// Text that starts an element with no children yet goes into the element's own record, as
+// its folded text child. Returns false when it cannot (the line is too far from the
+// element's), and the text takes a node of its own.
+bool DomBuilder::FoldText(uint32_t line) {
+  if (current_element_.empty() || !open_children_[depth_].empty()) return false;
+  auto& element = document_->nodes_[current_element_.back()];
+  const uint64_t offset = document_->chars_.size();
+  if (element.folded || line < element.line || line - element.line > UINT8_MAX ||
+      offset > DomDocument::kMaxCharsOffset) {
+    return false;
+  }
+  element.first = static_cast<uint32_t>(offset);
+  element.offset_high = static_cast<uint8_t>(offset >> 32);
+  element.count = 0;
+  element.text_line_delta = static_cast<uint8_t>(line - element.line);
+  element.folded = 1;
+  open_text_ = current_element_.back();
   return true;
 }
 
@@ -262,24 +298,11 @@ void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
   if (!WithinBudget()) Fail(context);
 }
 
-// An element whose one child is a text node takes the text into its own record; any other
-// element lists its children in the child table.
-void DomBuilder::FoldOrListChildren(uint32_t element) {
-  auto& nodes = document_->nodes_;
+// Lists an element's children in the child table, unless its text is folded into it.
+void DomBuilder::ListChildren(uint32_t element) {
+  auto& record = document_->nodes_[element];
+  if (record.folded) return;
   const auto& children = open_children_[depth_];
-  auto& record = nodes[element];
-  if (children.size() == 1 && children[0] == nodes.size() - 1 &&
-      nodes[children[0]].kind == NodeKind::kText && nodes[children[0]].line >= record.line &&
-      nodes[children[0]].line - record.line <= UINT8_MAX) {
-    const auto text = nodes[children[0]];
-    record.first = text.first;
-    record.offset_high = text.offset_high;
-    record.count = text.count;
-    record.text_line_delta = static_cast<uint8_t>(text.line - record.line);
-    record.folded = 1;
-    nodes.pop_back();
-    return;
-  }
   record.first = static_cast<uint32_t>(document_->child_ids_.size());
   record.count = static_cast<uint32_t>(children.size());
   if (!document_->child_ids_.append(children.data(), children.size())) Fail(main_context_);
@@ -288,47 +311,53 @@ void DomBuilder::FoldOrListChildren(uint32_t element) {
 void DomBuilder::EndElement() {
   CloseOpenText();
   if (depth_ == 0 || current_element_.empty()) return;
-  FoldOrListChildren(current_element_.back());
+  ListChildren(current_element_.back());
   open_children_[depth_].clear();
   current_element_.pop_back();
   --depth_;
 }
 
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
-  if (depth_ == 0) return;  // white space around the root element
-  if (!text_open_) {
-    // Until something visible comes, the text may still turn out to be only white space
-    // between elements; it waits aside rather than in a node.
-    size_t visible = 0;
-    uint32_t newlines_before = 0;
-    while (visible < text.size() && IsXmlSpace(text[visible])) {
-      newlines_before += text[visible] == '\n';
-      ++visible;
-    }
-    const uint32_t newlines_after = CountNewlines(text.substr(visible));
-    if (!blank_open_) {
-      blank_open_ = true;
-      blank_.clear();
-      blank_newlines_ = 0;
-      // The parser reports a chunk once it has read it; the text starts where it began.
-      const uint32_t line = CurrentLine(context);
-      const uint32_t newlines = newlines_before + newlines_after;
-      blank_line_ = line > newlines ? line - newlines : 1;
-    }
-    if (visible == text.size()) {
-      blank_.append(text);
-      blank_newlines_ += newlines_before;
-      if (!WithinBudget()) Fail(context);
-      return;
-    }
-    if (!AddNode(context, NodeKind::kText, kTextName, &open_text_)) return;
-    text_open_ = true;
-    blank_open_ = false;
-    // The node's line is the one its text is seen on, not the line break before it.
-    document_->nodes_[open_text_].line = blank_line_ + blank_newlines_ + newlines_before;
-    if (!AppendChars(context, open_text_, blank_)) return;
+  if (text_open_) {
+    if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
+    return;
   }
-  if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
+  if (depth_ == 0) return;  // white space around the root element
+  // Until something visible comes, the text may still turn out to be only white space
+  // between elements; it waits aside rather than in a node.
+  size_t visible = 0;
+  uint32_t newlines_before = 0;
+  while (visible < text.size() && IsXmlSpace(text[visible])) {
+    newlines_before += text[visible] == '\n';
+    ++visible;
+  }
+  const uint32_t newlines_after = visible == text.size() ? 0 : CountNewlines(text.substr(visible));
+  if (!blank_open_) {
+    blank_open_ = true;
+    blank_.truncate(0);
+    blank_newlines_ = 0;
+    // The parser reports a chunk once it has read it; the text starts where it began.
+    const uint32_t line = CurrentLine(context);
+    const uint32_t newlines = newlines_before + newlines_after;
+    blank_line_ = line > newlines ? line - newlines : 1;
+  }
+  if (visible == text.size()) {
+    blank_newlines_ += newlines_before;
+    if (!blank_.append(text.data(), text.size()) || !WithinBudget()) Fail(context);
+    return;
+  }
+  // The text's line is the one it is seen on, not the line break before it.
+  const uint32_t line = blank_line_ + blank_newlines_ + newlines_before;
+  if (!FoldText(line)) {
+    if (!AddNode(context, NodeKind::kText, kTextName, &open_text_)) return;
+    document_->nodes_[open_text_].line = line;
+  }
+  text_open_ = true;
+  blank_open_ = false;
+  if (AppendChars(context, open_text_, std::string_view(blank_.data(), blank_.size())) &&
+      AppendChars(context, open_text_, text) && !WithinBudget()) {
+    Fail(context);
+  }
 }
 
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,

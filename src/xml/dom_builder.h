@@ -31,12 +31,20 @@ class DomBuilder {
   bool AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index);
   void CloseOpenText();
   bool AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text);
-  void FoldOrListChildren(uint32_t element);
+  bool FoldText(uint32_t line);
+  void ListChildren(uint32_t element);
   uint32_t InternName(std::string_view name);
   // The same for a name from the parser's dictionary, where equal names mostly share one
   // pointer: a small cache by pointer skips the hash lookup.
   uint32_t InternDictionaryName(const unsigned char* name);
-  bool WithinBudget();
+  // Whether the table is still within what the input read so far allows. The limits only
+  // grow as the parse goes on, so the last ones computed still hold.
+  bool WithinBudget() {
+    return (document_->chars_.size() + blank_.size() <= chars_limit_ &&
+            document_->nodes_.size() <= nodes_limit_) ||
+           CheckBudget();
+  }
+  bool CheckBudget();
   void Fail(xmlParserCtxt* context);
 
   static void OnStartElement(void* ctx, const unsigned char* localname, const unsigned char* prefix,
@@ -72,7 +80,7 @@ class DomBuilder {
   // Text seen so far that is only white space, with the line it began on; it becomes the
   // start of a text node once visible text follows.
   bool blank_open_ = false;
-  std::string blank_;
+  GrowingArray<char> blank_;
   uint32_t blank_line_ = 1;
   uint32_t blank_newlines_ = 0;
   // Bounds on the table below which WithinBudget need not look at the input again.

@@ -14,11 +14,16 @@ namespace {
 enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
 
 FieldKind KindOf(std::string_view type) {
-  if (type == "System.UInt16") return FieldKind::kUInt16;
-  if (type == "System.Byte") return FieldKind::kByte;
-  if (type == "System.UInt32") return FieldKind::kUInt32;
-  if (type == "System.Int32") return FieldKind::kInt32;
-  if (type == "System.Byte[]") return FieldKind::kByteArray;
+  constexpr std::string_view kPrefix = "System.";
+  if (type.size() < kPrefix.size() + 4 || type.substr(0, kPrefix.size()) != kPrefix) {
+    return FieldKind::kFill;
+  }
+  const std::string_view name = type.substr(kPrefix.size());
+  if (name == "UInt16") return FieldKind::kUInt16;
+  if (name == "Byte") return FieldKind::kByte;
+  if (name == "UInt32") return FieldKind::kUInt32;
+  if (name == "Int32") return FieldKind::kInt32;
+  if (name == "Byte[]") return FieldKind::kByteArray;
   return FieldKind::kFill;
 }
 
