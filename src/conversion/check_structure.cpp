@@ -1,5 +1,6 @@
 #include "conversion/check_structure.h"
 
+#include "conversion/child_name.h"
 #include "conversion/image/parse_decimal.h"
 #include "conversion/image/write_field.h"
 
@@ -43,9 +44,9 @@ bool CheckStructure(const xml::DomDocument& document, const std::string& source,
     for (size_t j = 0; j < children.Length(); ++j) {
       const xml::DomNode child = children.Item(j);
       const std::string_view name = child.Name();
-      if (name == "type") {
+      if (NameIs(name, "type")) {
         type = child.TextView(type_scratch);
-      } else if (name == "size") {
+      } else if (NameIs(name, "size")) {
         size = ParseDecimal(child.TextView(size_scratch));
         size_line = child.Line();
       }

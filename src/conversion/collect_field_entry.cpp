@@ -1,5 +1,6 @@
 #include "conversion/collect_field_entry.h"
 
+#include "conversion/child_name.h"
 #include "conversion/image/parse_decimal.h"
 
 namespace pibgen {
@@ -25,11 +26,11 @@ const FieldEntry& FieldEntryCollector::Collect(const xml::DomNode& field, TextSi
       line_ += '\n';
       trace->Print(line_);
     }
-    if (name == "type") {
+    if (NameIs(name, "type")) {
       entry_.type.assign(text);
-    } else if (name == "size") {
+    } else if (NameIs(name, "size")) {
       entry_.size = ParseDecimal(text);
-    } else if (name == "value") {
+    } else if (NameIs(name, "value")) {
       entry_.value.assign(text);
     }
   }

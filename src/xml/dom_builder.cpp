@@ -48,6 +48,10 @@ inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c 
 
 uint32_t CountNewlines(std::string_view text) {
   uint32_t count = 0;
+  if (text.size() < 64) {  // most texts are short; a call to memchr costs more there
+    for (char c : text) count += c == '\n';
+    return count;
+  }
   const char* at = text.data();
   const char* const end = at + text.size();
   while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at))))) {
@@ -138,7 +142,8 @@ std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& 
 
   DomBuilder builder;
   // The document itself is node 0; the root element becomes its only child.
-  if (!builder.document_->nodes_.push_back({1, kTextName, 0, 0, NodeKind::kElement, 0, 0, 0})) {
+  if (!builder.document_->nodes_.push_back(
+          {1, kTextName, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed})) {
     return nullptr;
   }
   BlockReader reader(read);
@@ -170,9 +175,9 @@ std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& 
   if (!ok) return nullptr;
 
   DomDocument& document = *builder.document_;
-  document.nodes_[0].first = static_cast<uint32_t>(document.child_ids_.size());
+  document.nodes_[0].first = document.root_;
   document.nodes_[0].count = 1;
-  if (!document.child_ids_.push_back(document.root_)) return nullptr;
+  document.nodes_[0].form = DomDocument::kRun;
   return std::move(builder.document_);
 }
 
@@ -186,12 +191,12 @@ uint32_t DomBuilder::InternName(std::string_view name) {
 }
 
 uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
+  // The parser's dictionary keeps one copy of each name until the parse ends, and entity
+  // content is parsed with the same dictionary, so one pointer always means one name.
   CachedName& slot = name_cache_[(reinterpret_cast<uintptr_t>(name) >> 3) % name_cache_.size()];
-  const std::string_view text = View(name);
-  // The comparison keeps the cache right even if a pointer were ever reused for another name.
-  if (slot.key == name && document_->names_[slot.id] == text) return slot.id;
+  if (slot.key == name) return slot.id;
   slot.key = name;
-  slot.id = InternName(text);
+  slot.id = InternName(View(name));
   return slot.id;
 }
 
@@ -215,7 +220,7 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
 bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
   // A folded text is no longer the only child once another comes: it becomes a node first.
-  if (!current_element_.empty() && nodes[current_element_.back()].folded) {
+  if (!current_element_.empty() && nodes[current_element_.back()].form == DomDocument::kFolded) {
     auto& element = nodes[current_element_.back()];
     const DomDocument::NodeRecord text = {element.line + element.text_line_delta,
                                           kTextName,
@@ -224,8 +229,8 @@ bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, u
                                           NodeKind::kText,
                                           element.offset_high,
                                           0,
-                                          0};
-    element = {element.line, element.name, 0, 0, NodeKind::kElement, 0, 0, 0};
+                                          DomDocument::kListed};
+    element = {element.line, element.name, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed};
     if (!nodes.push_back(text)) {
       Fail(context);
       return false;
@@ -236,7 +241,7 @@ bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, u
   // Indexes leave the top bit free for folded text children.
   if (nodes.size() >= DomDocument::kFoldedText || offset > DomDocument::kMaxCharsOffset ||
       !nodes.push_back({CurrentLine(context), name, static_cast<uint32_t>(offset), 0, kind,
-                        static_cast<uint8_t>(offset >> 32), 0, 0})) {
+                        static_cast<uint8_t>(offset >> 32), 0, DomDocument::kListed})) {
     Fail(context);
     return false;
   }
@@ -252,15 +257,15 @@ bool DomBuilder::FoldText(uint32_t line) {
   if (current_element_.empty() || !open_children_[depth_].empty()) return false;
   auto& element = document_->nodes_[current_element_.back()];
   const uint64_t offset = document_->chars_.size();
-  if (element.folded || line < element.line || line - element.line > UINT8_MAX ||
-      offset > DomDocument::kMaxCharsOffset) {
+  if (element.form == DomDocument::kFolded || line < element.line ||
+      line - element.line > UINT8_MAX || offset > DomDocument::kMaxCharsOffset) {
     return false;
   }
   element.first = static_cast<uint32_t>(offset);
   element.offset_high = static_cast<uint8_t>(offset >> 32);
   element.count = 0;
   element.text_line_delta = static_cast<uint8_t>(line - element.line);
-  element.folded = 1;
+  element.form = DomDocument::kFolded;
   open_text_ = current_element_.back();
   return true;
 }
@@ -298,13 +303,22 @@ void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
   if (!WithinBudget()) Fail(context);
 }
 
-// Lists an element's children in the child table, unless its text is folded into it.
+// Records where an element's children are: nowhere to write for folded text, a run of
+// records when each child took one record right after the one before, else the child table.
 void DomBuilder::ListChildren(uint32_t element) {
   auto& record = document_->nodes_[element];
-  if (record.folded) return;
+  if (record.form == DomDocument::kFolded) return;
   const auto& children = open_children_[depth_];
-  record.first = static_cast<uint32_t>(document_->child_ids_.size());
   record.count = static_cast<uint32_t>(children.size());
+  if (children.empty()) return;
+  bool run = true;
+  for (size_t k = 1; k < children.size() && run; ++k) run = children[k] == children[0] + k;
+  if (run) {
+    record.form = DomDocument::kRun;
+    record.first = children[0];
+    return;
+  }
+  record.first = static_cast<uint32_t>(document_->child_ids_.size());
   if (!document_->child_ids_.append(children.data(), children.size())) Fail(main_context_);
 }
 

@@ -53,15 +53,26 @@ uint32_t DomNode::Line() const {
 
 DomNodeList DomNode::ChildNodes() const {
   if (index_ & DomDocument::kFoldedText) return DomNodeList(document_, nullptr, 0);
-  const DomDocument::NodeRecord& record = document_->nodes_[index_];
-  if (record.kind != NodeKind::kElement) return DomNodeList(document_, nullptr, 0);
-  if (record.folded) return DomNodeList(document_, index_ | DomDocument::kFoldedText);
-  return DomNodeList(document_, document_->child_ids_.data() + record.first, record.count);
+  return document_->Children(index_);
+}
+
+DomNodeList DomDocument::Children(uint32_t index) const {
+  const NodeRecord& record = nodes_[index];
+  if (record.kind != NodeKind::kElement) return DomNodeList(this, nullptr, 0);
+  switch (record.form) {
+    case kFolded:
+      return DomNodeList(this, index | kFoldedText, 1);
+    case kRun:
+      return DomNodeList(this, record.first, record.count);
+    case kListed:
+      break;
+  }
+  return DomNodeList(this, child_ids_.data() + record.first, record.count);
 }
 
 std::string_view DomNode::TextView(std::string& scratch) const {
   const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
-  if (record.kind != NodeKind::kElement || record.folded) {
+  if (record.kind != NodeKind::kElement || record.form == DomDocument::kFolded) {
     return TrimXmlSpace(document_->Data(record));
   }
   scratch.clear();
@@ -80,25 +91,28 @@ std::string DomNode::Text() const {
 // description may nest elements far deeper than the call stack allows.
 void DomDocument::AppendTextContent(uint32_t index, std::string& out) const {
   struct Frame {
-    const uint32_t* next;
-    const uint32_t* end;
+    DomNodeList children;
+    size_t next;
   };
   std::vector<Frame> stack;
-  const NodeRecord& start = nodes_[index];
-  stack.push_back({child_ids_.data() + start.first, child_ids_.data() + start.first + start.count});
+  stack.push_back({Children(index), 0});
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    if (frame.next == frame.end) {
+    if (frame.next == frame.children.Length()) {
       stack.pop_back();
       continue;
     }
-    const NodeRecord& node = nodes_[*frame.next++];
+    const uint32_t child = frame.children.Item(frame.next++).index_;
+    if (child & kFoldedText) {
+      out.append(Data(nodes_[child & ~kFoldedText]));
+      continue;
+    }
+    const NodeRecord& node = nodes_[child];
     if (node.kind == NodeKind::kText || node.kind == NodeKind::kCData ||
-        (node.kind == NodeKind::kElement && node.folded)) {
+        (node.kind == NodeKind::kElement && node.form == kFolded)) {
       out.append(Data(node));
     } else if (node.kind == NodeKind::kElement && node.count > 0) {
-      stack.push_back(
-          {child_ids_.data() + node.first, child_ids_.data() + node.first + node.count});
+      stack.push_back({Children(child), 0});
     }
   }
 }

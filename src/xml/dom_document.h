@@ -51,20 +51,23 @@ class DomNode {
 class DomNodeList {
  public:
   size_t Length() const { return count_; }
-  DomNode Item(size_t i) const { return DomNode(document_, ids_ != nullptr ? ids_[i] : only_); }
+  DomNode Item(size_t i) const {
+    return DomNode(document_, ids_ != nullptr ? ids_[i] : first_ + static_cast<uint32_t>(i));
+  }
 
  private:
   friend class DomNode;
+  friend class DomDocument;
   DomNodeList(const DomDocument* document, const uint32_t* ids, size_t count)
       : document_(document), ids_(ids), count_(count) {}
-  // A list of one node that has no place in the child table (a folded text child).
-  DomNodeList(const DomDocument* document, uint32_t only)
-      : document_(document), ids_(nullptr), count_(1), only_(only) {}
+  // Children whose indexes follow one another (or the one folded text child).
+  DomNodeList(const DomDocument* document, uint32_t first, size_t count)
+      : document_(document), ids_(nullptr), count_(count), first_(first) {}
 
   const DomDocument* document_;
   const uint32_t* ids_;
   size_t count_;
-  uint32_t only_ = 0;
+  uint32_t first_ = 0;
 };
 
 // A parsed description held as a compact node table. Text that is only white space between
@@ -87,21 +90,29 @@ class DomDocument {
   friend class DomNode;
   friend class DomBuilder;
 
+  // How an element's record holds its children.
+  enum Form : uint8_t {
+    kListed,  // in child_ids_, from first, count of them
+    kFolded,  // one text child, kept in the element's own record
+    kRun,     // count records from index first on: children of one record each
+  };
+
   // One node in 20 bytes. An element whose only child is a text node keeps that text in
   // its own record ("folded"): most elements of a description are like that, and the text
-  // node then costs no record and no child table entry. A folded text child is addressed
-  // as its element's index with kFoldedText set.
+  // node then costs no record. A folded text child is addressed as its element's index
+  // with kFoldedText set. An element whose children take one record each, one after the
+  // other, (a typical field) needs no child table entries either.
   struct NodeRecord {
     uint32_t line;
     uint32_t name;  // index into names_
-    // An element: its children in child_ids_. A character node or a folded element: the low
+    // An element: its children (see Form). A character node or a folded element: the low
     // 32 bits of its text's offset in chars_, and the text's length.
     uint32_t first;
     uint32_t count;
     NodeKind kind;
     uint8_t offset_high;      // bits 32 to 39 of the text's offset
     uint8_t text_line_delta;  // a folded element: its text's line minus its own
-    uint8_t folded;
+    Form form;
   };
   static constexpr uint32_t kFoldedText = uint32_t{1} << 31;
   static constexpr uint64_t kMaxCharsOffset = (uint64_t{1} << 40) - 1;
@@ -113,6 +124,7 @@ class DomDocument {
   std::string_view Data(const NodeRecord& record) const {
     return std::string_view(chars_.data() + DataOffset(record), record.count);
   }
+  DomNodeList Children(uint32_t index) const;
   void AppendTextContent(uint32_t index, std::string& out) const;
 
   GrowingArray<NodeRecord> nodes_;
