@@ -1,5 +1,7 @@
 #include "conversion/collect_field_entry.h"
 
+#include <cstring>
+
 #include "conversion/child_name.h"
 #include "conversion/image/parse_decimal.h"
 
@@ -20,11 +22,17 @@ const FieldEntry& FieldEntryCollector::Collect(const xml::DomNode& field, TextSi
     const std::string_view name = child.Name();
     const std::string_view text = child.TextView(scratch_);
     if (trace != nullptr) {
-      line_.assign(name);
-      line_ += "--";
-      line_ += text;
-      line_ += '\n';
-      trace->Print(line_);
+      // "name--text" and a line feed, put together in one reused buffer.
+      const size_t length = name.size() + 2 + text.size() + 1;
+      if (line_.size() < length) line_.resize(length * 2);
+      char* out = line_.data();
+      std::memcpy(out, name.data(), name.size());
+      out += name.size();
+      *out++ = '-';
+      *out++ = '-';
+      if (!text.empty()) std::memcpy(out, text.data(), text.size());
+      out[text.size()] = '\n';
+      trace->Print(std::string_view(line_.data(), length));
     }
     if (NameIs(name, "type")) {
       entry_.type.assign(text);
