@@ -97,27 +97,37 @@ class BlockReader {
 
   int Serve(char* buffer, size_t length) {
     if (failed_) return -1;
-    if (begin_ == end_) {
-      if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
-      const ptrdiff_t got = read_(block_.get(), kBlockSize);
-      if (got < 0 || static_cast<size_t>(got) > kBlockSize) {
-        failed_ = true;
-        return -1;
-      }
-      begin_ = 0;
-      end_ = static_cast<size_t>(got);
-      if (end_ == 0) return 0;
-    }
+    if (begin_ == end_ && !Refill()) return -1;
     const size_t take = std::min({length, end_ - begin_, static_cast<size_t>(INT_MAX)});
     std::memcpy(buffer, block_.get() + begin_, take);
     begin_ += take;
     return static_cast<int>(take);
   }
 
+  // Fills the block as far as the source goes. Short reads are gathered up: the parser
+  // takes a short piece for the end of the document, and it needs the first few bytes
+  // together to tell the encoding.
+  bool Refill() {
+    if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
+    begin_ = 0;
+    end_ = 0;
+    while (!at_end_ && end_ < kBlockSize) {
+      const ptrdiff_t got = read_(block_.get() + end_, kBlockSize - end_);
+      if (got < 0 || static_cast<size_t>(got) > kBlockSize - end_) {
+        failed_ = true;
+        return false;
+      }
+      if (got == 0) at_end_ = true;
+      end_ += static_cast<size_t>(got);
+    }
+    return true;
+  }
+
   const DomDocument::ReadFunction& read_;
   std::unique_ptr<char[]> block_;
   size_t begin_ = 0;
   size_t end_ = 0;
+  bool at_end_ = false;
   bool failed_ = false;
 };
 
