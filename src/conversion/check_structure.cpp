@@ -26,8 +26,7 @@ const char* Describe(xml::NodeKind kind) {
 }  // namespace
 
 bool CheckStructure(const xml::DomDocument& document, const std::string& source, TextSink& out) {
-  std::string type_scratch;
-  std::string size_scratch;
+  std::string scratch;
   const xml::DomNodeList fields = document.DocumentElement().ChildNodes();
   for (size_t i = 0; i < fields.Length(); ++i) {
     const xml::DomNode field = fields.Item(i);
@@ -36,22 +35,26 @@ bool CheckStructure(const xml::DomDocument& document, const std::string& source,
                 " is " + Describe(field.Kind()) + ", not an element\n");
       return false;
     }
-    // Only the last "type" and "size" children count; their texts are looked at in place.
-    std::string_view type;
-    int32_t size = 0;
-    uint32_t size_line = field.Line();
+    // Only the last "type" and "size" children count; their texts are looked at in place,
+    // and the type only when the size is negative.
     const xml::DomNodeList children = field.ChildNodes();
+    size_t type_child = children.Length();
+    size_t size_child = children.Length();
     for (size_t j = 0; j < children.Length(); ++j) {
-      const xml::DomNode child = children.Item(j);
-      const std::string_view name = child.Name();
+      const std::string_view name = children.Item(j).Name();
       if (NameIs(name, "type")) {
-        type = child.TextView(type_scratch);
+        type_child = j;
       } else if (NameIs(name, "size")) {
-        size = ParseDecimal(child.TextView(size_scratch));
-        size_line = child.Line();
+        size_child = j;
       }
     }
-    if (size < 0 && IsSizedType(type)) {
+    if (size_child == children.Length()) continue;
+    const int32_t size = ParseDecimal(children.Item(size_child).TextView(scratch));
+    if (size >= 0) continue;
+    std::string_view type;
+    if (type_child < children.Length()) type = children.Item(type_child).TextView(scratch);
+    const uint32_t size_line = children.Item(size_child).Line();
+    if (IsSizedType(type)) {
       out.Print(source + ":" + std::to_string(size_line) + ": field " + std::to_string(i + 1) +
                 " has a negative size (" + std::to_string(size) + ")\n");
       return false;

@@ -3,21 +3,6 @@
 #include "xml/dom_builder.h"
 
 namespace pibgen::xml {
-namespace {
-
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimXmlSpace(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsXmlSpace(text[begin])) ++begin;
-  while (end > begin && IsXmlSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-constexpr std::string_view kTextName = "#text";
-
-}  // namespace
 
 std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes) {
   size_t position = 0;
@@ -33,48 +18,7 @@ std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read) {
   return DomBuilder::Build(read);
 }
 
-uint32_t DomNode::RecordIndex() const { return index_ & ~DomDocument::kFoldedText; }
-
-NodeKind DomNode::Kind() const {
-  if (index_ & DomDocument::kFoldedText) return NodeKind::kText;
-  return document_->nodes_[index_].kind;
-}
-
-std::string_view DomNode::Name() const {
-  if (index_ & DomDocument::kFoldedText) return kTextName;
-  return document_->names_[document_->nodes_[index_].name];
-}
-
-uint32_t DomNode::Line() const {
-  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
-  if (index_ & DomDocument::kFoldedText) return record.line + record.text_line_delta;
-  return record.line;
-}
-
-DomNodeList DomNode::ChildNodes() const {
-  if (index_ & DomDocument::kFoldedText) return DomNodeList(document_, nullptr, 0);
-  return document_->Children(index_);
-}
-
-DomNodeList DomDocument::Children(uint32_t index) const {
-  const NodeRecord& record = nodes_[index];
-  if (record.kind != NodeKind::kElement) return DomNodeList(this, nullptr, 0);
-  switch (record.form) {
-    case kFolded:
-      return DomNodeList(this, index | kFoldedText, 1);
-    case kRun:
-      return DomNodeList(this, record.first, record.count);
-    case kListed:
-      break;
-  }
-  return DomNodeList(this, child_ids_.data() + record.first, record.count);
-}
-
-std::string_view DomNode::TextView(std::string& scratch) const {
-  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
-  if (record.kind != NodeKind::kElement || record.form == DomDocument::kFolded) {
-    return TrimXmlSpace(document_->Data(record));
-  }
+std::string_view DomNode::GatherText(std::string& scratch) const {
   scratch.clear();
   document_->AppendTextContent(index_, scratch);
   return TrimXmlSpace(scratch);

@@ -42,6 +42,8 @@ class DomNode {
   DomNode(const DomDocument* document, uint32_t index) : document_(document), index_(index) {}
   // The record of this node, or of the element holding it when it is a folded text child.
   uint32_t RecordIndex() const;
+  // TextView of an element whose text lies in more than one place.
+  std::string_view GatherText(std::string& scratch) const;
 
   const DomDocument* document_;
   uint32_t index_;
@@ -133,5 +135,61 @@ class DomDocument {
   GrowingArray<char> chars_;
   uint32_t root_ = 0;
 };
+
+// The accessors are here so the walk over a million fields inlines them.
+
+inline std::string_view TrimXmlSpace(std::string_view text) {
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && is_space(text[begin])) ++begin;
+  while (end > begin && is_space(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+inline uint32_t DomNode::RecordIndex() const { return index_ & ~DomDocument::kFoldedText; }
+
+inline NodeKind DomNode::Kind() const {
+  if (index_ & DomDocument::kFoldedText) return NodeKind::kText;
+  return document_->nodes_[index_].kind;
+}
+
+inline std::string_view DomNode::Name() const {
+  if (index_ & DomDocument::kFoldedText) return "#text";
+  return document_->names_[document_->nodes_[index_].name];
+}
+
+inline uint32_t DomNode::Line() const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (index_ & DomDocument::kFoldedText) return record.line + record.text_line_delta;
+  return record.line;
+}
+
+inline DomNodeList DomNode::ChildNodes() const {
+  if (index_ & DomDocument::kFoldedText) return DomNodeList(document_, nullptr, 0);
+  return document_->Children(index_);
+}
+
+inline DomNodeList DomDocument::Children(uint32_t index) const {
+  const NodeRecord& record = nodes_[index];
+  if (record.kind != NodeKind::kElement) return DomNodeList(this, nullptr, 0);
+  switch (record.form) {
+    case kFolded:
+      return DomNodeList(this, index | kFoldedText, 1);
+    case kRun:
+      return DomNodeList(this, record.first, record.count);
+    case kListed:
+      break;
+  }
+  return DomNodeList(this, child_ids_.data() + record.first, record.count);
+}
+
+inline std::string_view DomNode::TextView(std::string& scratch) const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (record.kind != NodeKind::kElement || record.form == DomDocument::kFolded) {
+    return TrimXmlSpace(document_->Data(record));
+  }
+  return GatherText(scratch);
+}
 
 }  // namespace pibgen::xml
