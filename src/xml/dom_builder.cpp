@@ -384,10 +384,11 @@ void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
   }
   text_open_ = true;
   blank_open_ = false;
-  if (AppendChars(context, open_text_, std::string_view(blank_.data(), blank_.size())) &&
-      AppendChars(context, open_text_, text) && !WithinBudget()) {
-    Fail(context);
+  if (!blank_.empty() &&
+      !AppendChars(context, open_text_, std::string_view(blank_.data(), blank_.size()))) {
+    return;
   }
+  if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
 }
 
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,
