@@ -135,7 +135,6 @@ class BlockReader {
 
 DomBuilder::DomBuilder() : document_(new DomDocument()) {
   document_->names_ = {"#text", "#cdata-section", "#comment"};
-  open_children_.emplace_back();
 }
 
 std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& read) {
@@ -180,7 +179,7 @@ std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& 
   xmlParseDocument(context);
   builder.CloseOpenText();
   const bool ok = context->wellFormed && !builder.failed_ && !external_access_attempted &&
-                  !reader.failed() && builder.have_root_ && builder.depth_ == 0;
+                  !reader.failed() && builder.have_root_ && builder.open_.empty();
 
   context->sax = original;
   if (context->myDoc != nullptr) {
@@ -236,8 +235,8 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
 bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
   // A folded text is no longer the only child once another comes: it becomes a node first.
-  if (!current_element_.empty() && nodes[current_element_.back()].form == DomDocument::kFolded) {
-    auto& element = nodes[current_element_.back()];
+  if (!open_.empty() && nodes[open_.back().element].form == DomDocument::kFolded) {
+    auto& element = nodes[open_.back().element];
     const DomDocument::NodeRecord text = {element.line + element.text_line_delta,
                                           kTextName,
                                           element.first,
@@ -247,11 +246,10 @@ bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, u
                                           0,
                                           DomDocument::kListed};
     element = {element.line, element.name, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed};
-    if (!nodes.push_back(text)) {
+    if (!nodes.push_back(text) || !AddChild(static_cast<uint32_t>(nodes.size() - 1))) {
       Fail(context);
       return false;
     }
-    open_children_[depth_].push_back(static_cast<uint32_t>(nodes.size() - 1));
   }
   const uint64_t offset = document_->chars_.size();
   // Indexes leave the top bit free for folded text children.
@@ -262,16 +260,39 @@ bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, u
     return false;
   }
   *index = static_cast<uint32_t>(nodes.size() - 1);
-  open_children_[depth_].push_back(*index);
+  if (!AddChild(*index)) {
+    Fail(context);
+    return false;
+  }
   return true;
+}
+
+// Notes a new child of the innermost open element. Children that follow one another in the
+// table are only counted; a list is written out only once they stop doing so.
+bool DomBuilder::AddChild(uint32_t child) {
+  if (open_.empty()) return true;  // the root element, a child of the document
+  OpenElement& parent = open_.back();
+  if (!parent.listed) {
+    if (parent.run_count == 0) parent.run_first = child;
+    if (child == parent.run_first + parent.run_count) {
+      ++parent.run_count;
+      return true;
+    }
+    parent.listed = true;
+    parent.list_start = pending_.size();
+    for (uint32_t k = 0; k < parent.run_count; ++k) {
+      if (!pending_.push_back(parent.run_first + k)) return false;
+    }
+  }
+  return pending_.push_back(child);
 }
 
 // Text that starts an element with no children yet goes into the element's own record, as
 // its folded text child. Returns false when it cannot (the line is too far from the
 // element's), and the text takes a node of its own.
 bool DomBuilder::FoldText(uint32_t line) {
-  if (current_element_.empty() || !open_children_[depth_].empty()) return false;
-  auto& element = document_->nodes_[current_element_.back()];
+  if (open_.empty() || open_.back().listed || open_.back().run_count != 0) return false;
+  auto& element = document_->nodes_[open_.back().element];
   const uint64_t offset = document_->chars_.size();
   if (element.form == DomDocument::kFolded || line < element.line ||
       line - element.line > UINT8_MAX || offset > DomDocument::kMaxCharsOffset) {
@@ -282,7 +303,7 @@ bool DomBuilder::FoldText(uint32_t line) {
   element.count = 0;
   element.text_line_delta = static_cast<uint8_t>(line - element.line);
   element.form = DomDocument::kFolded;
-  open_text_ = current_element_.back();
+  open_text_ = open_.back().element;
   return true;
 }
 
@@ -305,46 +326,49 @@ void DomBuilder::CloseOpenText() {
 
 void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
   CloseOpenText();
-  if (depth_ == 0 && have_root_) return Fail(context);
+  if (open_.empty() && have_root_) return Fail(context);
   uint32_t index;
   if (!AddNode(context, NodeKind::kElement, name, &index)) return;
-  if (depth_ == 0) {
+  if (open_.empty()) {
     have_root_ = true;
     document_->root_ = index;
   }
-  ++depth_;
-  if (open_children_.size() <= depth_) open_children_.emplace_back();
-  open_children_[depth_].clear();
-  current_element_.push_back(index);
+  open_.push_back({index, 0, 0, false, 0});
   if (!WithinBudget()) Fail(context);
 }
 
 // Records where an element's children are: nowhere to write for folded text, a run of
 // records when each child took one record right after the one before, else the child table.
-void DomBuilder::ListChildren(uint32_t element) {
-  auto& record = document_->nodes_[element];
+void DomBuilder::ListChildren(const OpenElement& open) {
+  auto& record = document_->nodes_[open.element];
   if (record.form == DomDocument::kFolded) return;
-  const auto& children = open_children_[depth_];
-  record.count = static_cast<uint32_t>(children.size());
-  if (children.empty()) return;
-  bool run = true;
-  for (size_t k = 1; k < children.size() && run; ++k) run = children[k] == children[0] + k;
-  if (run) {
-    record.form = DomDocument::kRun;
-    record.first = children[0];
+  if (!open.listed) {
+    record.count = open.run_count;
+    if (open.run_count > 0) {
+      record.form = DomDocument::kRun;
+      record.first = open.run_first;
+    }
     return;
   }
-  record.first = static_cast<uint32_t>(document_->child_ids_.size());
-  if (!document_->child_ids_.append(children.data(), children.size())) Fail(main_context_);
+  auto& child_ids = document_->child_ids_;
+  record.count = static_cast<uint32_t>(pending_.size() - open.list_start);
+  if (child_ids.empty() && open.list_start == 0) {
+    // The list is the whole of what waits, as the root element's list usually is: it
+    // becomes the child table as it stands rather than being copied.
+    record.first = 0;
+    child_ids.swap(pending_);
+    return;
+  }
+  record.first = static_cast<uint32_t>(child_ids.size());
+  if (!child_ids.append(pending_.data() + open.list_start, record.count)) Fail(main_context_);
+  pending_.truncate(open.list_start);
 }
 
 void DomBuilder::EndElement() {
   CloseOpenText();
-  if (depth_ == 0 || current_element_.empty()) return;
-  ListChildren(current_element_.back());
-  open_children_[depth_].clear();
-  current_element_.pop_back();
-  --depth_;
+  if (open_.empty()) return;
+  ListChildren(open_.back());
+  open_.pop_back();
 }
 
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
@@ -352,7 +376,7 @@ void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
     if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
     return;
   }
-  if (depth_ == 0) return;  // white space around the root element
+  if (open_.empty()) return;  // white space around the root element
   // Until something visible comes, the text may still turn out to be only white space
   // between elements; it waits aside rather than in a node.
   size_t visible = 0;
@@ -394,7 +418,7 @@ void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,
                                std::string_view data) {
   CloseOpenText();
-  if (depth_ == 0) return;  // comments and processing instructions outside the root element
+  if (open_.empty()) return;  // comments and processing instructions outside the root element
   uint32_t index;
   if (!AddNode(context, kind, name, &index)) return;
   if (AppendChars(context, index, data) && !WithinBudget()) Fail(context);

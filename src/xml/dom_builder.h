@@ -32,7 +32,9 @@ class DomBuilder {
   void CloseOpenText();
   bool AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text);
   bool FoldText(uint32_t line);
-  void ListChildren(uint32_t element);
+  struct OpenElement;
+  bool AddChild(uint32_t child);
+  void ListChildren(const OpenElement& open);
   uint32_t InternName(std::string_view name);
   // The same for a name from the parser's dictionary, where equal names mostly share one
   // pointer: a small cache by pointer skips the hash lookup.
@@ -68,12 +70,19 @@ class DomBuilder {
   xmlParserCtxt* main_context_ = nullptr;
   std::unordered_map<std::string, uint32_t> name_ids_;
   std::array<CachedName, 64> name_cache_{};
-  std::vector<uint32_t> current_element_;
+  // An element whose end has not come yet, and what is known of its children: a run of
+  // consecutive indexes, or (listed) a list in pending_ from list_start on.
+  struct OpenElement {
+    uint32_t element;
+    uint32_t run_first;
+    uint32_t run_count;
+    bool listed;
+    size_t list_start;
+  };
   bool failed_ = false;
   bool have_root_ = false;
-  // Children collected for each element still open, outermost first.
-  std::vector<std::vector<uint32_t>> open_children_;
-  size_t depth_ = 0;
+  std::vector<OpenElement> open_;  // outermost first
+  GrowingArray<uint32_t> pending_;
   // The text node still receiving characters, if any (its chars run to the end of chars_).
   bool text_open_ = false;
   uint32_t open_text_ = 0;

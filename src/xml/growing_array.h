@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 namespace pibgen::xml {
 
@@ -61,6 +62,13 @@ class GrowingArray {
     std::memcpy(static_cast<void*>(data_ + size_), values, count * sizeof(T));
     size_ += count;
     return true;
+  }
+
+  void swap(GrowingArray& other) {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(mapped_bytes_, other.mapped_bytes_);
   }
 
   // Drops the records from count on; only ever shrinks.
