@@ -14,24 +14,24 @@ struct Tally {
   unsigned long text_sum;
 };
 
-static void OnStart(void *ctx, const xmlChar *localname, const xmlChar *prefix,
-                    const xmlChar *uri, int namespace_count, const xmlChar **namespaces,
-                    int attribute_count, int defaulted_count, const xmlChar **attributes) {
-  struct Tally *tally = ((xmlParserCtxtPtr)ctx)->_private;
+static void OnStart(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                    int namespace_count, const xmlChar** namespaces, int attribute_count,
+                    int defaulted_count, const xmlChar** attributes) {
+  struct Tally* tally = ((xmlParserCtxtPtr)ctx)->_private;
   (void)prefix, (void)uri, (void)namespace_count, (void)namespaces, (void)attribute_count;
   (void)defaulted_count, (void)attributes;
   tally->elements++;
   tally->text_sum += localname[0];
 }
 
-static void OnCharacters(void *ctx, const xmlChar *text, int length) {
-  struct Tally *tally = ((xmlParserCtxtPtr)ctx)->_private;
+static void OnCharacters(void* ctx, const xmlChar* text, int length) {
+  struct Tally* tally = ((xmlParserCtxtPtr)ctx)->_private;
   unsigned long sum = 0;
   for (int i = 0; i < length; ++i) sum += text[i];
   tally->text_sum += sum;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc != 2) {
     printf("usage: pibgen_floor DESCRIPTION\n");
     return 2;
