@@ -235,7 +235,8 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
 bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
   // A folded text is no longer the only child once another comes: it becomes a node first.
-  if (!open_.empty() && nodes[open_.back().element].form == DomDocument::kFolded) {
+  if (!open_.empty() && open_.back().folded) {
+    open_.back().folded = false;
     auto& element = nodes[open_.back().element];
     const DomDocument::NodeRecord text = {element.line + element.text_line_delta,
                                           kTextName,
@@ -291,7 +292,9 @@ bool DomBuilder::AddChild(uint32_t child) {
 // its folded text child. Returns false when it cannot (the line is too far from the
 // element's), and the text takes a node of its own.
 bool DomBuilder::FoldText(uint32_t line) {
-  if (open_.empty() || open_.back().listed || open_.back().run_count != 0) return false;
+  if (open_.empty()) return false;
+  const OpenElement& open = open_.back();
+  if (open.listed || open.run_count != 0 || open.folded) return false;
   auto& element = document_->nodes_[open_.back().element];
   const uint64_t offset = document_->chars_.size();
   if (element.form == DomDocument::kFolded || line < element.line ||
@@ -303,6 +306,7 @@ bool DomBuilder::FoldText(uint32_t line) {
   element.count = 0;
   element.text_line_delta = static_cast<uint8_t>(line - element.line);
   element.form = DomDocument::kFolded;
+  open_.back().folded = true;
   open_text_ = open_.back().element;
   return true;
 }
@@ -333,7 +337,7 @@ void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
     have_root_ = true;
     document_->root_ = index;
   }
-  open_.push_back({index, 0, 0, false, 0});
+  open_.push_back({index, 0, 0, false, false, 0});
   if (!WithinBudget()) Fail(context);
 }
 

@@ -77,6 +77,7 @@ class DomBuilder {
     uint32_t run_first;
     uint32_t run_count;
     bool listed;
+    bool folded;  // the element's record holds its text
     size_t list_start;
   };
   bool failed_ = false;

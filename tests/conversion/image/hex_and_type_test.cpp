@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "conversion/image/hex_string_to_bytes.h"
+#include "conversion/image/parse_decimal.h"
 #include "conversion/image/write_field.h"
 
 namespace pibgen {
@@ -49,6 +51,19 @@ TEST(FieldType, OnlyTheExactTypeNamesAreRecognised) {
                                          {"", true, 9}}) {
     EXPECT_EQ(IsSizedType(c.type), c.sized) << "'" << c.type << "'";
     EXPECT_EQ(FieldLength({c.type, 9, ""}), c.length) << "'" << c.type << "'";
+  }
+}
+
+// Against the C library on ASCII text: strtoll, then held to the 32-bit range.
+TEST(ParseDecimal, AgreesWithStrtollHeldTo32Bits) {
+  std::mt19937 random(31);
+  const std::string alphabet = "0123456789999999+- \t\nx";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(random() % 14, '0');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    long long expected = std::strtoll(text.c_str(), nullptr, 10);
+    expected = std::max<long long>(INT32_MIN, std::min<long long>(INT32_MAX, expected));
+    ASSERT_EQ(ParseDecimal(text), expected) << "'" << text << "'";
   }
 }
 
