@@ -29,13 +29,12 @@ const char* Describe(xml::NodeKind kind) {
 
 std::vector<Finding> Load(const std::string& path, file::FileSystem& file_system,
                           std::unique_ptr<xml::DomDocument>& document) {
-  std::string bytes;
-  file::FileIdentity identity;
-  if (!file_system.ReadWholeFile(path, &bytes, &identity)) {
-    return {{0, Severity::kError, "cannot read the description"}};
-  }
+  const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(path, nullptr);
+  if (!input) return {{0, Severity::kError, "cannot read the description"}};
   uint32_t error_line = 0;
-  document = xml::DomDocument::Load(bytes, &error_line);
+  document = xml::DomDocument::Load(
+      [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); },
+      &error_line);
   if (document) return {};
   if (error_line > 0) return {{error_line, Severity::kError, "not well-formed XML"}};
   return {{0, Severity::kError,

@@ -27,17 +27,17 @@ const char* FaultMessage(ImageFault fault) {
 
 bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
                       file::FileSystem& file_system, TextSink& out) {
-  std::string bytes;
   file::FileIdentity source_identity;
   std::unique_ptr<xml::DomDocument> document;
-  if (file_system.ReadWholeFile(source, &bytes, &source_identity)) {
-    document = xml::DomDocument::Load(bytes);
+  // The description is read in pieces straight into the node table, never held whole.
+  if (std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &source_identity)) {
+    document = xml::DomDocument::Load(
+        [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); });
   }
   if (!document) {
     out.Print("load xml file fail\n");
     return false;
   }
-  std::string().swap(bytes);  // the node table holds all that is needed from here on
 
   if (!CheckStructure(*document, source, out)) return false;
 
@@ -48,8 +48,9 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
   }
 
   const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
+  FieldEntryCollector collector;
   for (size_t i = 0; i < fields.Length(); ++i) {
-    WriteField(image, CollectFieldEntry(fields.Item(i), &out));
+    WriteField(image, collector.Collect(fields.Item(i), &out));
   }
 
   if (!WriteChecksumAndClose(image)) {

@@ -1,20 +1,20 @@
 #include "file/file_system.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace pibgen::file {
 namespace {
 
-class WholeInputFile final : public InputFile {
+// A whole file already in memory, handed out in pieces.
+class WholeSourceFile final : public SourceFile {
  public:
-  explicit WholeInputFile(std::string contents) : contents_(std::move(contents)) {}
+  explicit WholeSourceFile(std::string contents) : contents_(std::move(contents)) {}
 
-  bool Read(uint8_t* data, size_t count, size_t* got) override {
-    *got = std::min(count, contents_.size() - position_);
-    if (*got > 0) std::memcpy(data, contents_.data() + position_, *got);
-    position_ += *got;
-    return true;
+  ptrdiff_t Read(char* data, size_t count) override {
+    const size_t take = std::min(count, contents_.size() - position_);
+    contents_.copy(data, take, position_);
+    position_ += take;
+    return static_cast<ptrdiff_t>(take);
   }
 
  private:
@@ -24,11 +24,12 @@ class WholeInputFile final : public InputFile {
 
 }  // namespace
 
-std::unique_ptr<InputFile> FileSystem::OpenForReading(const std::string& path) {
+std::unique_ptr<SourceFile> FileSystem::OpenSource(const std::string& path,
+                                                   FileIdentity* identity) {
   std::string contents;
-  FileIdentity identity;
-  if (!ReadWholeFile(path, &contents, &identity)) return nullptr;
-  return std::make_unique<WholeInputFile>(std::move(contents));
+  FileIdentity unused;
+  if (!ReadWholeFile(path, &contents, identity != nullptr ? identity : &unused)) return nullptr;
+  return std::make_unique<WholeSourceFile>(std::move(contents));
 }
 
 }  // namespace pibgen::file

@@ -34,13 +34,12 @@ class ImageFile {
   virtual void Discard() = 0;
 };
 
-// A file opened for reading from its start, a block at a time.
-class InputFile {
+// A file opened to be read once from start to end: a description, or an image to verify.
+class SourceFile {
  public:
-  virtual ~InputFile() = default;
-  // Reads up to count bytes into data and sets *got to how many; 0 means the end was reached.
-  // Returns false when the file cannot be read.
-  virtual bool Read(uint8_t* data, size_t count, size_t* got) = 0;
+  virtual ~SourceFile() = default;
+  // Reads up to count bytes into data; returns how many, 0 at the end, -1 on failure.
+  virtual ptrdiff_t Read(char* data, size_t count) = 0;
 };
 
 // The program's window on files: reading the description and creating the image. Tests and
@@ -50,16 +49,16 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual bool ReadWholeFile(const std::string& path, std::string* contents,
                              FileIdentity* identity) = 0;
+  // Opens a regular file to be read in pieces, so a large one is never held whole. Refuses
+  // what ReadWholeFile refuses. The default serves what ReadWholeFile returns; identity may
+  // be null.
+  virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity);
   // Creates path, or truncates it if it exists, for reading and writing, and holds it
   // exclusively while open. Returns null if it cannot, if another holder has it, or if it
   // is the file `keep` (the description must never be overwritten by its own image).
   virtual std::unique_ptr<ImageFile> CreateImage(const std::string& path,
                                                  const FileIdentity& keep) = 0;
   virtual std::string CurrentDirectory() = 0;
-  // Opens an existing regular file for reading in blocks, or returns null. The default reads
-  // the whole file through ReadWholeFile and serves it from memory; a file system whose files
-  // may be large overrides it.
-  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path);
 };
 
 }  // namespace pibgen::file

@@ -83,20 +83,18 @@ class PosixImageFile final : public ImageFile {
   bool regular_;
 };
 
-class PosixInputFile final : public InputFile {
+class PosixSourceFile final : public SourceFile {
  public:
-  explicit PosixInputFile(int fd) : fd_(fd) {}
-  ~PosixInputFile() override { ::close(fd_); }
-  PosixInputFile(const PosixInputFile&) = delete;
-  PosixInputFile& operator=(const PosixInputFile&) = delete;
+  explicit PosixSourceFile(int fd) : fd_(fd) {}
+  ~PosixSourceFile() override { ::close(fd_); }
+  PosixSourceFile(const PosixSourceFile&) = delete;
+  PosixSourceFile& operator=(const PosixSourceFile&) = delete;
 
-  bool Read(uint8_t* data, size_t count, size_t* got) override {
-    for (;;) {
-      const ssize_t read = ::read(fd_, data, count);
-      if (read < 0 && errno == EINTR) continue;
-      if (read < 0) return false;
-      *got = static_cast<size_t>(read);
-      return true;
+  ptrdiff_t Read(char* data, size_t count) override {
+    while (true) {
+      const ssize_t got = ::read(fd_, data, count);
+      if (got < 0 && errno == EINTR) continue;
+      return got < 0 ? -1 : static_cast<ptrdiff_t>(got);
     }
   }
 
@@ -104,19 +102,32 @@ class PosixInputFile final : public InputFile {
   int fd_;
 };
 
-}  // namespace
-
-std::unique_ptr<InputFile> PosixFileSystem::OpenForReading(const std::string& path) {
-  if (path.empty()) return nullptr;
-  // Non-blocking open, so a FIFO is refused below instead of waiting for a writer.
+// Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
+// keeps a FIFO from stalling the open; it changes nothing for a regular file.
+int OpenRegularFile(const std::string& path, FileIdentity* identity) {
+  if (path.empty()) return -1;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return -1;
   struct stat status;
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd);
-    return nullptr;
+    return -1;
   }
-  return std::make_unique<PosixInputFile>(fd);
+  if (identity != nullptr) {
+    identity->known = true;
+    identity->device = static_cast<uint64_t>(status.st_dev);
+    identity->inode = static_cast<uint64_t>(status.st_ino);
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<SourceFile> PosixFileSystem::OpenSource(const std::string& path,
+                                                        FileIdentity* identity) {
+  const int fd = OpenRegularFile(path, identity);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixSourceFile>(fd);
 }
 
 bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* contents,

@@ -8,10 +8,10 @@ class PosixFileSystem final : public FileSystem {
  public:
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      FileIdentity* identity) override;
+  std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
                                          const FileIdentity& keep) override;
   std::string CurrentDirectory() override;
-  std::unique_ptr<InputFile> OpenForReading(const std::string& path) override;
 };
 
 }  // namespace pibgen::file

@@ -18,16 +18,17 @@ std::string Hex(uint8_t byte) {
 }  // namespace
 
 bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSink& out) {
-  const std::unique_ptr<file::InputFile> file = file_system.OpenForReading(path);
+  const std::unique_ptr<file::SourceFile> file = file_system.OpenSource(path, nullptr);
   std::vector<uint8_t> block(file ? kReadBlock : 0);
   Crc32 crc;
   uint64_t length = 0;
   uint8_t stored = 0;
   bool readable = file != nullptr;
   while (readable) {
-    size_t got = 0;
-    readable = file->Read(block.data(), block.size(), &got);
-    if (!readable || got == 0) break;
+    const ptrdiff_t read = file->Read(reinterpret_cast<char*>(block.data()), block.size());
+    readable = read >= 0;
+    if (read <= 0) break;
+    const auto got = static_cast<size_t>(read);
     // Bytes before and at the checksum offset are skipped; the one at the offset is kept.
     size_t skip = 0;
     while (skip < got && length + skip <= kChecksumOffset) {

@@ -21,8 +21,8 @@ constexpr uint32_t kCommentName = 2;
 constexpr size_t kExpansionAllowance = size_t{16} << 20;
 constexpr size_t kNodeAllowance = size_t{1} << 20;
 
-// The builder of the parse in progress. The external entity loader has no user pointer of
-// its own, and one process converts one description at a time.
+// Whether the parse in progress reached for an external entity. The external entity loader
+// has no user pointer of its own, and one process converts one description at a time.
 thread_local bool external_access_attempted = false;
 
 xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
@@ -44,7 +44,28 @@ void SilenceLibxml() {
   (void)done;
 }
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Counts line feeds eight bytes at a time: most texts have none, and a word without one is
+// passed over with a few instructions.
+uint32_t CountNewlines(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  constexpr uint64_t kNewlines = kOnes * '\n';
+  const char* data = text.data();
+  const size_t size = text.size();
+  uint32_t count = 0;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    const uint64_t matches = word ^ kNewlines;  // zero bytes where there was a line feed
+    if (((matches - kOnes) & ~matches & kHighBits) == 0) continue;
+    for (size_t k = 0; k < 8; ++k) count += data[i + k] == '\n';
+  }
+  for (; i < size; ++i) count += data[i] == '\n';
+  return count;
+}
 
 std::string_view View(const unsigned char* text) {
   return text == nullptr ? std::string_view()
@@ -61,7 +82,7 @@ uint32_t CurrentLine(xmlParserCtxt* context) {
 }
 
 // Line of the first syntax error libxml2 reported, or 0 when the parse failed for our own
-// reasons (external access, size bounds) on a well-formed prefix.
+// reasons (external access, size bounds, a failed read) on a well-formed prefix.
 uint32_t SyntaxErrorLine(xmlParserCtxt* context) {
   if (context->wellFormed) return 0;
   const xmlError* error = xmlCtxtGetLastError(context);
@@ -69,20 +90,70 @@ uint32_t SyntaxErrorLine(xmlParserCtxt* context) {
   return CurrentLine(context);
 }
 
+// Hands libxml2 the document in the small pieces it asks for, out of large reads.
+class BlockReader {
+ public:
+  explicit BlockReader(const DomDocument::ReadFunction& read) : read_(read) {}
+
+  static int Read(void* self, char* buffer, int length) {
+    return static_cast<BlockReader*>(self)->Serve(buffer, static_cast<size_t>(length));
+  }
+  static int Close(void*) { return 0; }
+  bool failed() const { return failed_; }
+  // Whether the document turned out to hold no bytes at all.
+  bool empty() const { return at_end_ && total_ == 0; }
+
+ private:
+  static constexpr size_t kBlockSize = size_t{256} << 10;
+
+  int Serve(char* buffer, size_t length) {
+    if (failed_) return -1;
+    if (begin_ == end_ && !Refill()) return -1;
+    const size_t take = std::min({length, end_ - begin_, static_cast<size_t>(INT_MAX)});
+    std::memcpy(buffer, block_.get() + begin_, take);
+    begin_ += take;
+    return static_cast<int>(take);
+  }
+
+  // Fills the block as far as the source goes. Short reads are gathered up: the parser
+  // takes a short piece for the end of the document, and it needs the first few bytes
+  // together to tell the encoding.
+  bool Refill() {
+    if (!block_) block_ = std::make_unique<char[]>(kBlockSize);
+    begin_ = 0;
+    end_ = 0;
+    while (!at_end_ && end_ < kBlockSize) {
+      const ptrdiff_t got = read_(block_.get() + end_, kBlockSize - end_);
+      if (got < 0 || static_cast<size_t>(got) > kBlockSize - end_) {
+        failed_ = true;
+        return false;
+      }
+      if (got == 0) at_end_ = true;
+      end_ += static_cast<size_t>(got);
+      total_ += static_cast<uint64_t>(got);
+    }
+    return true;
+  }
+
+  const DomDocument::ReadFunction& read_;
+  std::unique_ptr<char[]> block_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  uint64_t total_ = 0;
+  bool at_end_ = false;
+  bool failed_ = false;
+};
+
 }  // namespace
 
-DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_size_(input_size) {
+DomBuilder::DomBuilder() : document_(new DomDocument()) {
   document_->names_ = {"#text", "#cdata-section", "#comment"};
-  // The document itself is node 0; the root element becomes its only child.
-  document_->nodes_.push_back({NodeKind::kElement, 1, kTextName, 0, 0, 0, 0});
-  open_children_.emplace_back();
 }
 
-std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes, uint32_t* error_line) {
+std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& read,
+                                               uint32_t* error_line) {
   SilenceLibxml();
-  // libxml2 makes no parser for empty input; that is a document missing on its first line.
-  if (error_line != nullptr) *error_line = bytes.empty() ? 1 : 0;
-  if (bytes.size() > static_cast<size_t>(INT_MAX)) return nullptr;
+  if (error_line != nullptr) *error_line = 0;
 
   xmlSAXHandler handler;
   std::memset(&handler, 0, sizeof handler);
@@ -99,12 +170,22 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes, uint32_t*
   handler.fatalError = IgnoreGenericError;
   handler.serror = IgnoreStructuredError;
 
-  xmlParserCtxtPtr context =
-      xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
-  if (context == nullptr) return nullptr;
+  DomBuilder builder;
+  // The document itself is node 0; the root element becomes its only child.
+  if (!builder.document_->nodes_.push_back(
+          {1, kTextName, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed})) {
+    return nullptr;
+  }
+  BlockReader reader(read);
+  // On failure this frees the reader's handle through BlockReader::Close, a no-op.
+  xmlParserCtxtPtr context = xmlCreateIOParserCtxt(
+      nullptr, nullptr, BlockReader::Read, BlockReader::Close, &reader, XML_CHAR_ENCODING_NONE);
+  if (context == nullptr) {
+    if (error_line != nullptr && reader.empty()) *error_line = 1;
+    return nullptr;
+  }
   xmlSAXHandlerPtr original = context->sax;
   context->sax = &handler;
-  DomBuilder builder(bytes.size());
   builder.main_context_ = context;
   context->_private = &builder;
   // Entities are replaced by their text, as a reader of the description expects; external
@@ -116,8 +197,11 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes, uint32_t*
   xmlParseDocument(context);
   builder.CloseOpenText();
   const bool ok = context->wellFormed && !builder.failed_ && !external_access_attempted &&
-                  builder.have_root_ && builder.depth_ == 0;
-  if (!ok && error_line != nullptr) *error_line = SyntaxErrorLine(context);
+                  !reader.failed() && builder.have_root_ && builder.open_.empty();
+  if (!ok && error_line != nullptr && !reader.failed()) {
+    // libxml2 makes no parse of an empty document; that is a document missing on line 1.
+    *error_line = reader.empty() ? 1 : SyntaxErrorLine(context);
+  }
 
   context->sax = original;
   if (context->myDoc != nullptr) {
@@ -128,9 +212,9 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes, uint32_t*
   if (!ok) return nullptr;
 
   DomDocument& document = *builder.document_;
-  document.nodes_[0].first_child = static_cast<uint32_t>(document.child_ids_.size());
-  document.nodes_[0].child_count = 1;
-  document.child_ids_.push_back(document.root_);
+  document.nodes_[0].first = document.root_;
+  document.nodes_[0].count = 1;
+  document.nodes_[0].form = DomDocument::kRun;
   return std::move(builder.document_);
 }
 
@@ -143,12 +227,29 @@ uint32_t DomBuilder::InternName(std::string_view name) {
   return id;
 }
 
-bool DomBuilder::WithinBudget() {
+uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
+  // The parser's dictionary keeps one copy of each name until the parse ends, and entity
+  // content is parsed with the same dictionary, so one pointer always means one name.
+  CachedName& slot = name_cache_[(reinterpret_cast<uintptr_t>(name) >> 3) % name_cache_.size()];
+  if (slot.key == name) return slot.id;
+  slot.key = name;
+  slot.id = InternName(View(name));
+  return slot.id;
+}
+
+size_t DomBuilder::ConsumedBytes() const {
   xmlParserInputPtr input = main_context_->input;
-  size_t consumed = 0;
-  if (input != nullptr) consumed = input->consumed + static_cast<size_t>(input->cur - input->base);
-  return document_->chars_.size() <= consumed + kExpansionAllowance &&
-         document_->nodes_.size() <= consumed / 2 + kNodeAllowance;
+  if (input == nullptr) return 0;
+  return input->consumed + static_cast<size_t>(input->cur - input->base);
+}
+
+bool DomBuilder::CheckBudget() {
+  const size_t chars = document_->chars_.size() + blank_.size();
+  const size_t nodes = document_->nodes_.size();
+  const size_t consumed = ConsumedBytes();
+  chars_limit_ = consumed + kExpansionAllowance;
+  nodes_limit_ = consumed / 2 + kNodeAllowance;
+  return chars <= chars_limit_ && nodes <= nodes_limit_;
 }
 
 void DomBuilder::Fail(xmlParserCtxt* context) {
@@ -157,83 +258,200 @@ void DomBuilder::Fail(xmlParserCtxt* context) {
   if (context != main_context_) xmlStopParser(main_context_);
 }
 
-uint32_t DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name) {
+bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
   auto& nodes = document_->nodes_;
-  const auto index = static_cast<uint32_t>(nodes.size());
-  nodes.push_back({kind, CurrentLine(context), name, 0, document_->chars_.size(), 0, 0});
-  open_children_[depth_].push_back(index);
-  return index;
+  // A folded text is no longer the only child once another comes: it becomes a node first.
+  if (!open_.empty() && open_.back().folded) {
+    open_.back().folded = false;
+    auto& element = nodes[open_.back().element];
+    const DomDocument::NodeRecord text = {element.line + element.text_line_delta,
+                                          kTextName,
+                                          element.first,
+                                          element.count,
+                                          NodeKind::kText,
+                                          element.offset_high,
+                                          0,
+                                          DomDocument::kListed};
+    element = {element.line, element.name, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed};
+    if (!nodes.push_back(text) || !AddChild(static_cast<uint32_t>(nodes.size() - 1))) {
+      Fail(context);
+      return false;
+    }
+  }
+  const uint64_t offset = document_->chars_.size();
+  // Indexes leave the top bit free for folded text children.
+  if (nodes.size() >= DomDocument::kFoldedText || offset > DomDocument::kMaxCharsOffset ||
+      !nodes.push_back({CurrentLine(context), name, static_cast<uint32_t>(offset), 0, kind,
+                        static_cast<uint8_t>(offset >> 32), 0, DomDocument::kListed})) {
+    Fail(context);
+    return false;
+  }
+  *index = static_cast<uint32_t>(nodes.size() - 1);
+  if (!AddChild(*index)) {
+    Fail(context);
+    return false;
+  }
+  return true;
+}
+
+// Notes a new child of the innermost open element. Children that follow one another in the
+// table are only counted; a list is written out only once they stop doing so.
+bool DomBuilder::AddChild(uint32_t child) {
+  if (open_.empty()) return true;  // the root element, a child of the document
+  OpenElement& parent = open_.back();
+  if (!parent.listed) {
+    if (parent.run_count == 0) parent.run_first = child;
+    if (child == parent.run_first + parent.run_count) {
+      ++parent.run_count;
+      return true;
+    }
+    parent.listed = true;
+    parent.list_start = pending_.size();
+    for (uint32_t k = 0; k < parent.run_count; ++k) {
+      if (!pending_.push_back(parent.run_first + k)) return false;
+    }
+  }
+  return pending_.push_back(child);
+}
+
+// Text that starts an element with no children yet goes into the element's own record, as
+// its folded text child. Returns false when it cannot (the line is too far from the
+// element's), and the text takes a node of its own.
+bool DomBuilder::FoldText(uint32_t line) {
+  if (open_.empty()) return false;
+  const OpenElement& open = open_.back();
+  if (open.listed || open.run_count != 0 || open.folded) return false;
+  auto& element = document_->nodes_[open_.back().element];
+  const uint64_t offset = document_->chars_.size();
+  if (element.form == DomDocument::kFolded || line < element.line ||
+      line - element.line > UINT8_MAX || offset > DomDocument::kMaxCharsOffset) {
+    return false;
+  }
+  element.first = static_cast<uint32_t>(offset);
+  element.offset_high = static_cast<uint8_t>(offset >> 32);
+  element.count = 0;
+  element.text_line_delta = static_cast<uint8_t>(line - element.line);
+  element.form = DomDocument::kFolded;
+  open_.back().folded = true;
+  open_text_ = open_.back().element;
+  return true;
+}
+
+bool DomBuilder::AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text) {
+  auto& record = document_->nodes_[node];
+  if (text.size() > UINT32_MAX - record.count ||
+      !document_->chars_.append(text.data(), text.size())) {
+    Fail(context);
+    return false;
+  }
+  record.count += static_cast<uint32_t>(text.size());
+  return true;
 }
 
 void DomBuilder::CloseOpenText() {
-  if (!text_open_) return;
+  // White space between elements forms no node; it never got one.
+  blank_open_ = false;
   text_open_ = false;
-  auto& record = document_->nodes_[open_text_];
-  std::string_view data(document_->chars_.data() + record.data_offset, record.data_length);
-  const auto first_visible = std::find_if_not(data.begin(), data.end(), IsXmlSpace);
-  if (first_visible != data.end()) {
-    // Report the line the text is seen on, not the line break before it.
-    record.line += static_cast<uint32_t>(std::count(data.begin(), first_visible, '\n'));
-    return;
-  }
-  // White space between elements forms no node. The open text node is always the newest
-  // node and its characters the newest characters, so dropping it is a truncation.
-  document_->chars_.resize(record.data_offset);
-  document_->nodes_.pop_back();
-  open_children_[depth_].pop_back();
 }
 
-void DomBuilder::StartElement(xmlParserCtxt* context, std::string_view qualified_name) {
+void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
   CloseOpenText();
-  if (depth_ == 0 && have_root_) return Fail(context);
-  const uint32_t index = AddNode(context, NodeKind::kElement, InternName(qualified_name));
-  if (depth_ == 0) {
+  if (open_.empty() && have_root_) return Fail(context);
+  uint32_t index;
+  if (!AddNode(context, NodeKind::kElement, name, &index)) return;
+  if (open_.empty()) {
     have_root_ = true;
     document_->root_ = index;
   }
-  ++depth_;
-  if (open_children_.size() <= depth_) open_children_.emplace_back();
-  open_children_[depth_].clear();
-  current_element_.push_back(index);
+  open_.push_back({index, 0, 0, false, false, 0});
   if (!WithinBudget()) Fail(context);
+}
+
+// Records where an element's children are: nowhere to write for folded text, a run of
+// records when each child took one record right after the one before, else the child table.
+void DomBuilder::ListChildren(const OpenElement& open) {
+  auto& record = document_->nodes_[open.element];
+  if (record.form == DomDocument::kFolded) return;
+  if (!open.listed) {
+    record.count = open.run_count;
+    if (open.run_count > 0) {
+      record.form = DomDocument::kRun;
+      record.first = open.run_first;
+    }
+    return;
+  }
+  auto& child_ids = document_->child_ids_;
+  record.count = static_cast<uint32_t>(pending_.size() - open.list_start);
+  if (child_ids.empty() && open.list_start == 0) {
+    // The list is the whole of what waits, as the root element's list usually is: it
+    // becomes the child table as it stands rather than being copied.
+    record.first = 0;
+    child_ids.swap(pending_);
+    return;
+  }
+  record.first = static_cast<uint32_t>(child_ids.size());
+  if (!child_ids.append(pending_.data() + open.list_start, record.count)) Fail(main_context_);
+  pending_.truncate(open.list_start);
 }
 
 void DomBuilder::EndElement() {
   CloseOpenText();
-  if (depth_ == 0 || current_element_.empty()) return;
-  auto& children = open_children_[depth_];
-  auto& record = document_->nodes_[current_element_.back()];
-  record.first_child = static_cast<uint32_t>(document_->child_ids_.size());
-  record.child_count = static_cast<uint32_t>(children.size());
-  document_->child_ids_.insert(document_->child_ids_.end(), children.begin(), children.end());
-  children.clear();
-  current_element_.pop_back();
-  --depth_;
+  if (open_.empty()) return;
+  ListChildren(open_.back());
+  open_.pop_back();
 }
 
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
-  if (depth_ == 0) return;  // white space around the root element
-  if (!text_open_) {
-    open_text_ = AddNode(context, NodeKind::kText, kTextName);
-    text_open_ = true;
-    // The parser reports a chunk once it has read it; the node starts where the chunk began.
-    auto& record = document_->nodes_[open_text_];
-    const auto newlines = static_cast<uint32_t>(std::count(text.begin(), text.end(), '\n'));
-    record.line = record.line > newlines ? record.line - newlines : 1;
+  if (text_open_) {
+    if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
+    return;
   }
-  document_->chars_.append(text);
-  document_->nodes_[open_text_].data_length += static_cast<uint32_t>(text.size());
-  if (!WithinBudget()) Fail(context);
+  if (open_.empty()) return;  // white space around the root element
+  // Until something visible comes, the text may still turn out to be only white space
+  // between elements; it waits aside rather than in a node.
+  size_t visible = 0;
+  uint32_t newlines_before = 0;
+  while (visible < text.size() && IsXmlSpace(text[visible])) {
+    newlines_before += text[visible] == '\n';
+    ++visible;
+  }
+  const uint32_t newlines_after = visible == text.size() ? 0 : CountNewlines(text.substr(visible));
+  if (!blank_open_) {
+    blank_open_ = true;
+    blank_.truncate(0);
+    blank_newlines_ = 0;
+    // The parser reports a chunk once it has read it; the text starts where it began.
+    const uint32_t line = CurrentLine(context);
+    const uint32_t newlines = newlines_before + newlines_after;
+    blank_line_ = line > newlines ? line - newlines : 1;
+  }
+  if (visible == text.size()) {
+    blank_newlines_ += newlines_before;
+    if (!blank_.append(text.data(), text.size()) || !WithinBudget()) Fail(context);
+    return;
+  }
+  // The text's line is the one it is seen on, not the line break before it.
+  const uint32_t line = blank_line_ + blank_newlines_ + newlines_before;
+  if (!FoldText(line)) {
+    if (!AddNode(context, NodeKind::kText, kTextName, &open_text_)) return;
+    document_->nodes_[open_text_].line = line;
+  }
+  text_open_ = true;
+  blank_open_ = false;
+  if (!blank_.empty() &&
+      !AppendChars(context, open_text_, std::string_view(blank_.data(), blank_.size()))) {
+    return;
+  }
+  if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
 }
 
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,
                                std::string_view data) {
   CloseOpenText();
-  if (depth_ == 0) return;  // comments and processing instructions outside the root element
-  const uint32_t index = AddNode(context, kind, name);
-  document_->chars_.append(data);
-  document_->nodes_[index].data_length = static_cast<uint32_t>(data.size());
-  if (!WithinBudget()) Fail(context);
+  if (open_.empty()) return;  // comments and processing instructions outside the root element
+  uint32_t index;
+  if (!AddNode(context, kind, name, &index)) return;
+  if (AppendChars(context, index, data) && !WithinBudget()) Fail(context);
 }
 
 void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
@@ -244,14 +462,16 @@ void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
   if (builder->failed_) return;
   auto* context = static_cast<xmlParserCtxt*>(ctx);
   if (prefix == nullptr) {
-    builder->StartElement(context, View(localname));
+    builder->StartElement(context, builder->InternDictionaryName(localname));
   } else {
     std::string qualified(View(prefix));
     qualified += ':';
     qualified += View(localname);
-    builder->StartElement(context, qualified);
+    builder->StartElement(context, builder->InternName(qualified));
   }
-  if (!builder->failed_) builder->AddAttributes(context, attribute_count, attributes);
+  if (!builder->failed_ && attribute_count > 0) {
+    builder->AddAttributes(context, attribute_count, attributes);
+  }
 }
 
 void DomBuilder::AddAttributes(xmlParserCtxt* context, int count,
@@ -269,11 +489,12 @@ void DomBuilder::AddAttributes(xmlParserCtxt* context, int count,
     name += View(attribute[0]);
     const std::string_view value(reinterpret_cast<const char*>(attribute[3]),
                                  static_cast<size_t>(attribute[4] - attribute[3]));
-    document.attributes_.push_back({current_element_.back(), InternName(name),
-                                    document.attribute_chars_.size(), value.size()});
+    document.attributes_.push_back(
+        {open_.back().element, InternName(name), document.attribute_chars_.size(), value.size()});
     document.attribute_chars_.append(value);
   }
-  if (document.attribute_chars_.size() > input_size_ + kExpansionAllowance) Fail(context);
+  // Entities expand in attribute values too; they get the same allowance as text.
+  if (document.attribute_chars_.size() > ConsumedBytes() + kExpansionAllowance) Fail(context);
 }
 
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,

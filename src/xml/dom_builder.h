@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,26 +13,44 @@ typedef struct _xmlParserCtxt xmlParserCtxt;
 
 namespace pibgen::xml {
 
-// Fills a DomDocument's node table from libxml2's SAX2 callbacks, so the document is never
-// held twice (once as libxml2's tree, once as ours).
+// Fills a DomDocument's node table from libxml2's SAX2 callbacks while the document is read
+// in pieces: neither the document's bytes nor libxml2's tree of it is ever held whole.
 class DomBuilder {
  public:
-  static std::unique_ptr<DomDocument> Build(std::string_view bytes, uint32_t* error_line = nullptr);
+  static std::unique_ptr<DomDocument> Build(const DomDocument::ReadFunction& read,
+                                            uint32_t* error_line);
 
  private:
-  explicit DomBuilder(size_t input_size);
+  DomBuilder();
 
   // Callbacks, reached through the parser context's private pointer.
-  void StartElement(xmlParserCtxt* context, std::string_view qualified_name);
+  void StartElement(xmlParserCtxt* context, uint32_t name);
   void AddAttributes(xmlParserCtxt* context, int count, const unsigned char** attributes);
   void EndElement();
   void Characters(xmlParserCtxt* context, std::string_view text);
   void CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, std::string_view data);
 
-  uint32_t AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name);
+  bool AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index);
   void CloseOpenText();
+  bool AppendChars(xmlParserCtxt* context, uint32_t node, std::string_view text);
+  bool FoldText(uint32_t line);
+  struct OpenElement;
+  bool AddChild(uint32_t child);
+  void ListChildren(const OpenElement& open);
   uint32_t InternName(std::string_view name);
-  bool WithinBudget();
+  // The same for a name from the parser's dictionary, where equal names mostly share one
+  // pointer: a small cache by pointer skips the hash lookup.
+  uint32_t InternDictionaryName(const unsigned char* name);
+  // Whether the table is still within what the input read so far allows. The limits only
+  // grow as the parse goes on, so the last ones computed still hold.
+  bool WithinBudget() {
+    return (document_->chars_.size() + blank_.size() <= chars_limit_ &&
+            document_->nodes_.size() <= nodes_limit_) ||
+           CheckBudget();
+  }
+  bool CheckBudget();
+  // Bytes of the document the parser has read so far.
+  size_t ConsumedBytes() const;
   void Fail(xmlParserCtxt* context);
 
   static void OnStartElement(void* ctx, const unsigned char* localname, const unsigned char* prefix,
@@ -46,19 +65,41 @@ class DomBuilder {
   static void OnProcessingInstruction(void* ctx, const unsigned char* target,
                                       const unsigned char* data);
 
+  struct CachedName {
+    const unsigned char* key = nullptr;
+    uint32_t id = 0;
+  };
+
   std::unique_ptr<DomDocument> document_;
-  size_t input_size_;
   xmlParserCtxt* main_context_ = nullptr;
   std::unordered_map<std::string, uint32_t> name_ids_;
-  std::vector<uint32_t> current_element_;
+  std::array<CachedName, 64> name_cache_{};
+  // An element whose end has not come yet, and what is known of its children: a run of
+  // consecutive indexes, or (listed) a list in pending_ from list_start on.
+  struct OpenElement {
+    uint32_t element;
+    uint32_t run_first;
+    uint32_t run_count;
+    bool listed;
+    bool folded;  // the element's record holds its text
+    size_t list_start;
+  };
   bool failed_ = false;
   bool have_root_ = false;
-  // Children collected for each element still open, outermost first.
-  std::vector<std::vector<uint32_t>> open_children_;
-  size_t depth_ = 0;
+  std::vector<OpenElement> open_;  // outermost first
+  GrowingArray<uint32_t> pending_;
   // The text node still receiving characters, if any (its chars run to the end of chars_).
   bool text_open_ = false;
   uint32_t open_text_ = 0;
+  // Text seen so far that is only white space, with the line it began on; it becomes the
+  // start of a text node once visible text follows.
+  bool blank_open_ = false;
+  GrowingArray<char> blank_;
+  uint32_t blank_line_ = 1;
+  uint32_t blank_newlines_ = 0;
+  // Bounds on the table below which WithinBudget need not look at the input again.
+  size_t chars_limit_ = 0;
+  size_t nodes_limit_ = 0;
 };
 
 }  // namespace pibgen::xml

@@ -5,29 +5,22 @@
 #include "xml/dom_builder.h"
 
 namespace pibgen::xml {
-namespace {
-
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimXmlSpace(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsXmlSpace(text[begin])) ++begin;
-  while (end > begin && IsXmlSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-}  // namespace
 
 std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t* error_line) {
-  return DomBuilder::Build(bytes, error_line);
+  size_t position = 0;
+  return DomBuilder::Build(
+      [&](char* buffer, size_t capacity) -> ptrdiff_t {
+        const size_t take = std::min(capacity, bytes.size() - position);
+        bytes.copy(buffer, take, position);
+        position += take;
+        return static_cast<ptrdiff_t>(take);
+      },
+      error_line);
 }
 
-NodeKind DomNode::Kind() const { return document_->nodes_[index_].kind; }
-
-std::string_view DomNode::Name() const { return document_->names_[document_->nodes_[index_].name]; }
-
-uint32_t DomNode::Line() const { return document_->nodes_[index_].line; }
+std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read, uint32_t* error_line) {
+  return DomBuilder::Build(read, error_line);
+}
 
 std::optional<std::string_view> DomNode::Attribute(std::string_view name) const {
   const auto& table = document_->attributes_;
@@ -43,48 +36,45 @@ std::optional<std::string_view> DomNode::Attribute(std::string_view name) const 
   return std::nullopt;
 }
 
-DomNodeList DomNode::ChildNodes() const {
-  const DomDocument::NodeRecord& record = document_->nodes_[index_];
-  return DomNodeList(document_, document_->child_ids_.data() + record.first_child,
-                     record.child_count);
+std::string_view DomNode::GatherText(std::string& scratch) const {
+  scratch.clear();
+  document_->AppendTextContent(index_, scratch);
+  return TrimXmlSpace(scratch);
 }
 
 std::string DomNode::Text() const {
-  const DomDocument::NodeRecord& record = document_->nodes_[index_];
-  if (record.kind != NodeKind::kElement) {
-    return std::string(TrimXmlSpace(
-        std::string_view(document_->chars_).substr(record.data_offset, record.data_length)));
-  }
-  std::string content;
-  document_->AppendTextContent(index_, content);
-  std::string_view trimmed = TrimXmlSpace(content);
-  if (trimmed.size() == content.size()) return content;
-  return std::string(trimmed);
+  std::string scratch;
+  const std::string_view text = TextView(scratch);
+  if (text.size() == scratch.size()) return scratch;
+  return std::string(text);
 }
 
 // Collects text and CDATA below an element in document order. Iterative, because a
 // description may nest elements far deeper than the call stack allows.
 void DomDocument::AppendTextContent(uint32_t index, std::string& out) const {
   struct Frame {
-    const uint32_t* next;
-    const uint32_t* end;
+    DomNodeList children;
+    size_t next;
   };
   std::vector<Frame> stack;
-  const NodeRecord& start = nodes_[index];
-  stack.push_back({child_ids_.data() + start.first_child,
-                   child_ids_.data() + start.first_child + start.child_count});
+  stack.push_back({Children(index), 0});
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    if (frame.next == frame.end) {
+    if (frame.next == frame.children.Length()) {
       stack.pop_back();
       continue;
     }
-    const NodeRecord& node = nodes_[*frame.next++];
-    if (node.kind == NodeKind::kText || node.kind == NodeKind::kCData) {
-      out.append(chars_, node.data_offset, node.data_length);
-    } else if (node.kind == NodeKind::kElement && node.child_count > 0) {
-      stack.push_back({child_ids_.data() + node.first_child,
-                       child_ids_.data() + node.first_child + node.child_count});
+    const uint32_t child = frame.children.Item(frame.next++).index_;
+    if (child & kFoldedText) {
+      out.append(Data(nodes_[child & ~kFoldedText]));
+      continue;
+    }
+    const NodeRecord& node = nodes_[child];
+    if (node.kind == NodeKind::kText || node.kind == NodeKind::kCData ||
+        (node.kind == NodeKind::kElement && node.form == kFolded)) {
+      out.append(Data(node));
+    } else if (node.kind == NodeKind::kElement && node.count > 0) {
+      stack.push_back({Children(child), 0});
     }
   }
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "xml/growing_array.h"
 
 namespace pibgen::xml {
 
@@ -25,6 +29,10 @@ class DomNode {
   // Text content (text and CDATA of the node and its descendants; a comment's or processing
   // instruction's own data) without leading and trailing XML white space.
   std::string Text() const;
+  // The same text without a copy where the document holds it in one piece (the text of an
+  // element with a single text child, of a text node, ...); otherwise it is gathered into
+  // scratch. The view lives as long as the document and scratch.
+  std::string_view TextView(std::string& scratch) const;
   DomNodeList ChildNodes() const;
   // Line of the description the node starts on, counting from 1.
   uint32_t Line() const;
@@ -35,6 +43,10 @@ class DomNode {
   friend class DomDocument;
   friend class DomNodeList;
   DomNode(const DomDocument* document, uint32_t index) : document_(document), index_(index) {}
+  // The record of this node, or of the element holding it when it is a folded text child.
+  uint32_t RecordIndex() const;
+  // TextView of an element whose text lies in more than one place.
+  std::string_view GatherText(std::string& scratch) const;
 
   const DomDocument* document_;
   uint32_t index_;
@@ -44,16 +56,23 @@ class DomNode {
 class DomNodeList {
  public:
   size_t Length() const { return count_; }
-  DomNode Item(size_t i) const { return DomNode(document_, ids_[i]); }
+  DomNode Item(size_t i) const {
+    return DomNode(document_, ids_ != nullptr ? ids_[i] : first_ + static_cast<uint32_t>(i));
+  }
 
  private:
   friend class DomNode;
+  friend class DomDocument;
   DomNodeList(const DomDocument* document, const uint32_t* ids, size_t count)
       : document_(document), ids_(ids), count_(count) {}
+  // Children whose indexes follow one another (or the one folded text child).
+  DomNodeList(const DomDocument* document, uint32_t first, size_t count)
+      : document_(document), ids_(nullptr), count_(count), first_(first) {}
 
   const DomDocument* document_;
   const uint32_t* ids_;
   size_t count_;
+  uint32_t first_ = 0;
 };
 
 // A parsed description held as a compact node table. Text that is only white space between
@@ -63,8 +82,16 @@ class DomDocument {
  public:
   // Returns null when the bytes are not a well-formed document or try to reach outside.
   // Then, if error_line is given, it receives the line of the first syntax error, or 0 when
-  // the parser reported none (the document reached outside or grew beyond bounds).
+  // the parser reported none (the document reached outside, grew beyond bounds, or could
+  // not be read).
   static std::unique_ptr<DomDocument> Load(std::string_view bytes, uint32_t* error_line = nullptr);
+
+  // Reads up to `capacity` bytes into `buffer`; returns how many, 0 at the end, -1 on failure.
+  using ReadFunction = std::function<ptrdiff_t(char* buffer, size_t capacity)>;
+  // The same, reading the document piece by piece, so it is never held whole. Null also
+  // when a read fails.
+  static std::unique_ptr<DomDocument> Load(const ReadFunction& read,
+                                           uint32_t* error_line = nullptr);
 
   DomNode DocumentElement() const { return DomNode(this, root_); }
 
@@ -72,15 +99,32 @@ class DomDocument {
   friend class DomNode;
   friend class DomBuilder;
 
-  struct NodeRecord {
-    NodeKind kind;
-    uint32_t line;
-    uint32_t name;         // index into names_
-    uint32_t data_length;  // character data of text, CDATA, comment and processing instruction
-    uint64_t data_offset;  // into chars_
-    uint32_t first_child;  // into child_ids_
-    uint32_t child_count;
+  // How an element's record holds its children.
+  enum Form : uint8_t {
+    kListed,  // in child_ids_, from first, count of them
+    kFolded,  // one text child, kept in the element's own record
+    kRun,     // count records from index first on: children of one record each
   };
+
+  // One node in 20 bytes. An element whose only child is a text node keeps that text in
+  // its own record ("folded"): most elements of a description are like that, and the text
+  // node then costs no record. A folded text child is addressed as its element's index
+  // with kFoldedText set. An element whose children take one record each, one after the
+  // other, (a typical field) needs no child table entries either.
+  struct NodeRecord {
+    uint32_t line;
+    uint32_t name;  // index into names_
+    // An element: its children (see Form). A character node or a folded element: the low
+    // 32 bits of its text's offset in chars_, and the text's length.
+    uint32_t first;
+    uint32_t count;
+    NodeKind kind;
+    uint8_t offset_high;      // bits 32 to 39 of the text's offset
+    uint8_t text_line_delta;  // a folded element: its text's line minus its own
+    Form form;
+  };
+  static constexpr uint32_t kFoldedText = uint32_t{1} << 31;
+  static constexpr uint64_t kMaxCharsOffset = (uint64_t{1} << 40) - 1;
 
   // One attribute of an element. The table is ordered by element, as elements are added in
   // document order, so an element's attributes are found by binary search.
@@ -92,15 +136,78 @@ class DomDocument {
   };
 
   DomDocument() = default;
+  static uint64_t DataOffset(const NodeRecord& record) {
+    return (uint64_t{record.offset_high} << 32) | record.first;
+  }
+  std::string_view Data(const NodeRecord& record) const {
+    return std::string_view(chars_.data() + DataOffset(record), record.count);
+  }
+  DomNodeList Children(uint32_t index) const;
   void AppendTextContent(uint32_t index, std::string& out) const;
 
-  std::vector<NodeRecord> nodes_;
-  std::vector<uint32_t> child_ids_;
+  GrowingArray<NodeRecord> nodes_;
+  GrowingArray<uint32_t> child_ids_;
   std::vector<std::string> names_;
-  std::string chars_;
+  GrowingArray<char> chars_;
   std::vector<AttributeRecord> attributes_;
   std::string attribute_chars_;
   uint32_t root_ = 0;
 };
+
+// The accessors are here so the walk over a million fields inlines them.
+
+inline std::string_view TrimXmlSpace(std::string_view text) {
+  const auto is_space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && is_space(text[begin])) ++begin;
+  while (end > begin && is_space(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+inline uint32_t DomNode::RecordIndex() const { return index_ & ~DomDocument::kFoldedText; }
+
+inline NodeKind DomNode::Kind() const {
+  if (index_ & DomDocument::kFoldedText) return NodeKind::kText;
+  return document_->nodes_[index_].kind;
+}
+
+inline std::string_view DomNode::Name() const {
+  if (index_ & DomDocument::kFoldedText) return "#text";
+  return document_->names_[document_->nodes_[index_].name];
+}
+
+inline uint32_t DomNode::Line() const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (index_ & DomDocument::kFoldedText) return record.line + record.text_line_delta;
+  return record.line;
+}
+
+inline DomNodeList DomNode::ChildNodes() const {
+  if (index_ & DomDocument::kFoldedText) return DomNodeList(document_, nullptr, 0);
+  return document_->Children(index_);
+}
+
+inline DomNodeList DomDocument::Children(uint32_t index) const {
+  const NodeRecord& record = nodes_[index];
+  if (record.kind != NodeKind::kElement) return DomNodeList(this, nullptr, 0);
+  switch (record.form) {
+    case kFolded:
+      return DomNodeList(this, index | kFoldedText, 1);
+    case kRun:
+      return DomNodeList(this, record.first, record.count);
+    case kListed:
+      break;
+  }
+  return DomNodeList(this, child_ids_.data() + record.first, record.count);
+}
+
+inline std::string_view DomNode::TextView(std::string& scratch) const {
+  const DomDocument::NodeRecord& record = document_->nodes_[RecordIndex()];
+  if (record.kind != NodeKind::kElement || record.form == DomDocument::kFolded) {
+    return TrimXmlSpace(document_->Data(record));
+  }
+  return GatherText(scratch);
+}
 
 }  // namespace pibgen::xml

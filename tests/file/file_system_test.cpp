@@ -10,22 +10,21 @@ namespace pibgen::file {
 namespace {
 
 // The default block reader, over a file system that only reads whole files.
-TEST(FileSystem, DefaultOpenForReadingServesTheWholeFileInBlocks) {
+TEST(FileSystem, DefaultOpenSourceServesTheWholeFileInBlocks) {
   MemoryFileSystem files;
   files.SetFile("image.bin", "0123456789");
-  auto file = files.OpenForReading("image.bin");
+  auto file = files.OpenSource("image.bin", nullptr);
   ASSERT_TRUE(file);
-  uint8_t block[4];
+  char block[4];
   std::string seen;
-  size_t got = 0;
   std::vector<size_t> sizes;
-  while (file->Read(block, sizeof block, &got) && got > 0) {
-    seen.append(reinterpret_cast<const char*>(block), got);
-    sizes.push_back(got);
+  for (ptrdiff_t got; (got = file->Read(block, sizeof block)) > 0;) {
+    seen.append(block, static_cast<size_t>(got));
+    sizes.push_back(static_cast<size_t>(got));
   }
   EXPECT_EQ(seen, "0123456789");
   EXPECT_EQ(sizes, (std::vector<size_t>{4, 4, 2}));
-  EXPECT_FALSE(files.OpenForReading("missing.bin"));
+  EXPECT_FALSE(files.OpenSource("missing.bin", nullptr));
 }
 
 }  // namespace

@@ -51,13 +51,12 @@ TEST_F(PosixFileSystemTest, ReadsWholeRegularFilesOnly) {
   EXPECT_FALSE(files_.ReadWholeFile(Path("fifo"), &contents, &identity));  // must not block
 }
 
-// Reads the whole file through OpenForReading, block bytes at a time.
-std::string ReadInBlocks(InputFile& file, size_t block) {
+// Reads the whole file through OpenSource, block bytes at a time.
+std::string ReadInBlocks(SourceFile& file, size_t block) {
   std::string contents;
   std::string buffer(block, '\0');
-  size_t got = 0;
-  while (file.Read(reinterpret_cast<uint8_t*>(buffer.data()), block, &got) && got > 0) {
-    contents.append(buffer, 0, got);
+  for (ptrdiff_t got; (got = file.Read(buffer.data(), block)) > 0;) {
+    contents.append(buffer, 0, static_cast<size_t>(got));
   }
   return contents;
 }
@@ -66,23 +65,21 @@ TEST_F(PosixFileSystemTest, OpensRegularFilesForReadingInBlocks) {
   std::string data;
   for (int i = 0; i < 300000; ++i) data += static_cast<char>(i * 7);
   Put(Path("image.bin"), data);
-  auto file = files_.OpenForReading(Path("image.bin"));
+  auto file = files_.OpenSource(Path("image.bin"), nullptr);
   ASSERT_TRUE(file);
   EXPECT_EQ(ReadInBlocks(*file, 4096), data);
-  size_t got = 99;
-  EXPECT_TRUE(file->Read(reinterpret_cast<uint8_t*>(data.data()), 10, &got));
-  EXPECT_EQ(got, 0u);  // stays at the end
+  EXPECT_EQ(file->Read(data.data(), 10), 0);  // stays at the end
 
   Put(Path("empty.bin"), "");
-  auto empty = files_.OpenForReading(Path("empty.bin"));
+  auto empty = files_.OpenSource(Path("empty.bin"), nullptr);
   ASSERT_TRUE(empty);
   EXPECT_EQ(ReadInBlocks(*empty, 16), "");
 
-  EXPECT_FALSE(files_.OpenForReading(""));
-  EXPECT_FALSE(files_.OpenForReading(Path("missing.bin")));
-  EXPECT_FALSE(files_.OpenForReading(dir_));
+  EXPECT_FALSE(files_.OpenSource("", nullptr));
+  EXPECT_FALSE(files_.OpenSource(Path("missing.bin"), nullptr));
+  EXPECT_FALSE(files_.OpenSource(dir_, nullptr));
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
-  EXPECT_FALSE(files_.OpenForReading(Path("fifo")));  // must not block
+  EXPECT_FALSE(files_.OpenSource(Path("fifo"), nullptr));  // must not block
 }
 
 TEST_F(PosixFileSystemTest, CreateTruncatesAndWritesReadsBack) {

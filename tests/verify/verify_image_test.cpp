@@ -30,23 +30,24 @@ class TrickleFileSystem final : public file::FileSystem {
     return nullptr;
   }
   std::string CurrentDirectory() override { return "/"; }
-  std::unique_ptr<file::InputFile> OpenForReading(const std::string& path) override {
+  std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
+                                               file::FileIdentity*) override {
     auto found = files_.find(path);
     if (found == files_.end()) return nullptr;
     return std::make_unique<Input>(found->second, step_, fail_after_);
   }
 
  private:
-  class Input final : public file::InputFile {
+  class Input final : public file::SourceFile {
    public:
     Input(std::string data, size_t step, size_t fail_after)
         : data_(std::move(data)), step_(step), fail_after_(fail_after) {}
-    bool Read(uint8_t* out, size_t count, size_t* got) override {
-      if (position_ >= fail_after_) return false;
-      *got = std::min({count, step_, data_.size() - position_});
-      std::copy_n(data_.data() + position_, *got, out);
-      position_ += *got;
-      return true;
+    ptrdiff_t Read(char* out, size_t count) override {
+      if (position_ >= fail_after_) return -1;
+      const size_t got = std::min({count, step_, data_.size() - position_});
+      std::copy_n(data_.data() + position_, got, out);
+      position_ += got;
+      return static_cast<ptrdiff_t>(got);
     }
 
    private:

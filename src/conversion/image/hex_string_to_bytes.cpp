@@ -1,9 +1,12 @@
 #include "conversion/image/hex_string_to_bytes.h"
 
+#include <algorithm>
+#include <array>
+
 namespace pibgen {
 namespace {
 
-uint8_t NibbleValue(uint32_t unit) {
+constexpr uint8_t NibbleValue(uint32_t unit) {
   if (unit >= 'a' && unit <= 'z') unit -= 'a' - 'A';
   const auto c = static_cast<uint8_t>(unit);
   return static_cast<uint8_t>(c <= 0x39 ? c - 0x30 : c - 0x37);
@@ -21,6 +24,13 @@ void Decode(std::basic_string_view<Char> text, uint8_t* buffer, size_t count) {
   }
 }
 
+// NibbleValue of every 8-bit character, for text known to be one byte a character.
+constexpr auto kNibbleTable = [] {
+  std::array<uint8_t, 256> table{};
+  for (uint32_t c = 0; c < 256; ++c) table[c] = NibbleValue(c);
+  return table;
+}();
+
 }  // namespace
 
 void HexStringToBytes(std::u16string_view text, uint8_t* buffer, size_t count) {
@@ -28,7 +38,16 @@ void HexStringToBytes(std::u16string_view text, uint8_t* buffer, size_t count) {
 }
 
 void HexStringToBytes(std::string_view ascii_text, uint8_t* buffer, size_t count) {
-  Decode(ascii_text, buffer, count);
+  const auto* text = reinterpret_cast<const unsigned char*>(ascii_text.data());
+  const size_t pairs = std::min(count, ascii_text.size() / 2);
+  for (size_t k = 0; k < pairs; ++k) {
+    buffer[k] =
+        static_cast<uint8_t>((kNibbleTable[text[2 * k]] << 4) | kNibbleTable[text[2 * k + 1]]);
+  }
+  // A last lone character pairs with the position past the text, which reads as 0.
+  if (pairs < count && 2 * pairs < ascii_text.size()) {
+    buffer[pairs] = static_cast<uint8_t>((kNibbleTable[text[2 * pairs]] << 4) | kNibbleTable[0]);
+  }
 }
 
 }  // namespace pibgen

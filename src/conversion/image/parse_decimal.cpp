@@ -18,6 +18,15 @@ size_t LeadingSpaceLength(std::string_view text) {
 }  // namespace
 
 int32_t ParseDecimal(std::string_view text) {
+  // Most values start with their first digit; short ones cannot overflow.
+  if (!text.empty() && text.size() <= 9 && text[0] >= '0' && text[0] <= '9') {
+    int32_t value = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') break;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  }
   size_t skip;
   while (!text.empty() && (skip = LeadingSpaceLength(text)) > 0) text.remove_prefix(skip);
 

@@ -13,12 +13,17 @@ namespace {
 
 enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
 
-FieldKind KindOf(const std::string& type) {
-  if (type == "System.UInt16") return FieldKind::kUInt16;
-  if (type == "System.Byte") return FieldKind::kByte;
-  if (type == "System.UInt32") return FieldKind::kUInt32;
-  if (type == "System.Int32") return FieldKind::kInt32;
-  if (type == "System.Byte[]") return FieldKind::kByteArray;
+FieldKind KindOf(std::string_view type) {
+  constexpr std::string_view kPrefix = "System.";
+  if (type.size() < kPrefix.size() + 4 || type.substr(0, kPrefix.size()) != kPrefix) {
+    return FieldKind::kFill;
+  }
+  const std::string_view name = type.substr(kPrefix.size());
+  if (name == "UInt16") return FieldKind::kUInt16;
+  if (name == "Byte") return FieldKind::kByte;
+  if (name == "UInt32") return FieldKind::kUInt32;
+  if (name == "Int32") return FieldKind::kInt32;
+  if (name == "Byte[]") return FieldKind::kByteArray;
   return FieldKind::kFill;
 }
 
@@ -36,25 +41,36 @@ bool IsAscii(std::string_view text) {
 // Decodes the value into size bytes. Only the bytes the text reaches are decoded; the rest
 // is zero fill, written without ever holding a buffer of the whole size.
 void WriteByteArray(PibImageFile& image, const std::string& value, uint64_t size) {
-  std::vector<uint8_t> decoded;
   if (IsAscii(value)) {
-    decoded.assign(std::min<uint64_t>(size, (value.size() + 1) / 2), 0);
-    HexStringToBytes(std::string_view(value), decoded.data(), decoded.size());
-  } else {
-    const std::u16string units = Utf8ToUtf16(value);
-    decoded.assign(std::min<uint64_t>(size, (units.size() + 1) / 2), 0);
-    HexStringToBytes(std::u16string_view(units), decoded.data(), decoded.size());
+    // Two characters a byte, so a block of text decodes on its own; a small block on the
+    // stack spares an allocation per field.
+    const uint64_t reached = std::min<uint64_t>(size, (value.size() + 1) / 2);
+    uint8_t block[256];
+    for (uint64_t done = 0; done < reached;) {
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(reached - done, sizeof block));
+      std::fill(block, block + take, uint8_t{0});
+      HexStringToBytes(std::string_view(value).substr(2 * done), block, take);
+      image.Write(block, take);
+      done += take;
+    }
+    image.WriteZeros(size - reached);
+    return;
   }
+  const std::u16string units = Utf8ToUtf16(value);
+  std::vector<uint8_t> decoded(std::min<uint64_t>(size, (units.size() + 1) / 2), 0);
+  HexStringToBytes(std::u16string_view(units), decoded.data(), decoded.size());
   image.Write(decoded.data(), decoded.size());
   image.WriteZeros(size - decoded.size());
 }
 
 }  // namespace
 
-bool IsSizedField(const FieldEntry& entry) {
-  const FieldKind kind = KindOf(entry.type);
+bool IsSizedType(std::string_view type) {
+  const FieldKind kind = KindOf(type);
   return kind == FieldKind::kByteArray || kind == FieldKind::kFill;
 }
+
+bool IsSizedField(const FieldEntry& entry) { return IsSizedType(entry.type); }
 
 uint64_t FieldLength(const FieldEntry& entry) {
   switch (KindOf(entry.type)) {

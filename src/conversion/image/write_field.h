@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "conversion/image/field_entry.h"
 #include "conversion/image/pib_image_file.h"
 
@@ -12,6 +14,8 @@ uint64_t FieldLength(const FieldEntry& entry);
 
 // Whether the field's length comes from its size ("System.Byte[]" and fill fields).
 bool IsSizedField(const FieldEntry& entry);
+// The same by the type text alone.
+bool IsSizedType(std::string_view type);
 
 // Appends the field's bytes to the image.
 void WriteField(PibImageFile& image, const FieldEntry& entry);

@@ -1,0 +1,50 @@
+#include "xml/growing_array.h"
+
+#include <sys/mman.h>
+
+namespace pibgen::xml {
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t RoundUp(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
+
+// Maps bytes (a multiple of kHugePage) starting on a huge-page boundary.
+void* MapAligned(size_t bytes) {
+  const size_t span = bytes + kHugePage;
+  void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<uintptr_t>(raw);
+  const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+  if (aligned > start) ::munmap(raw, aligned - start);
+  const size_t tail = start + span - (aligned + bytes);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+  // Only advice: where huge pages are off or not to be had, nothing changes.
+  (void)::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+}  // namespace
+
+void* LargeBlock::Grow(void* old, size_t old_bytes, size_t used, size_t bytes) {
+  void* block = MapAligned(RoundUp(bytes));
+  if (block == nullptr) return nullptr;
+  if (old_bytes == 0) {
+    if (used > 0) std::memcpy(block, old, used);
+    std::free(old);
+    return block;
+  }
+  // Both ends are huge-page aligned, so the kernel moves whole page tables, copying nothing.
+  const size_t moved = RoundUp(old_bytes);
+  if (::mremap(old, moved, moved, MREMAP_MAYMOVE | MREMAP_FIXED, block) == MAP_FAILED) {
+    std::memcpy(block, old, used);
+    ::munmap(old, moved);
+  }
+  return block;
+}
+
+void LargeBlock::Free(void* block, size_t bytes) {
+  if (block != nullptr) ::munmap(block, RoundUp(bytes));
+}
+
+}  // namespace pibgen::xml

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "conversion/read_xml_to_pib_file.h"
+#include "file/memory_file_system.h"
+#include "text_capture.h"
+
+namespace pibgen {
+namespace {
+
+// Files in memory whose descriptions arrive a few bytes a read, and optionally stop with a
+// read error after some bytes.
+class TrickleFileSystem final : public file::FileSystem {
+ public:
+  TrickleFileSystem(size_t piece, size_t fail_after) : piece_(piece), fail_after_(fail_after) {}
+  file::MemoryFileSystem& files() { return files_; }
+
+  bool ReadWholeFile(const std::string& path, std::string* contents,
+                     file::FileIdentity* identity) override {
+    return files_.ReadWholeFile(path, contents, identity);
+  }
+  std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
+                                               file::FileIdentity* identity) override {
+    std::string contents;
+    if (!files_.ReadWholeFile(path, &contents, identity)) return nullptr;
+    return std::make_unique<Trickle>(std::move(contents), piece_, fail_after_);
+  }
+  std::unique_ptr<file::ImageFile> CreateImage(const std::string& path,
+                                               const file::FileIdentity& keep) override {
+    return files_.CreateImage(path, keep);
+  }
+  std::string CurrentDirectory() override { return "/"; }
+
+ private:
+  class Trickle final : public file::SourceFile {
+   public:
+    Trickle(std::string contents, size_t piece, size_t fail_after)
+        : contents_(std::move(contents)), piece_(piece), fail_after_(fail_after) {}
+    ptrdiff_t Read(char* data, size_t count) override {
+      if (position_ >= fail_after_) return -1;
+      const size_t take =
+          std::min({count, piece_, contents_.size() - position_, fail_after_ - position_});
+      contents_.copy(data, take, position_);
+      position_ += take;
+      return static_cast<ptrdiff_t>(take);
+    }
+
+   private:
+    std::string contents_;
+    size_t piece_;
+    size_t fail_after_;
+    size_t position_ = 0;
+  };
+
+  file::MemoryFileSystem files_;
+  size_t piece_;
+  size_t fail_after_;
+};
+
+const char kDescription[] =
+    "<pib><f><type>System.UInt16</type><value>1</value></f>"
+    "<f><type>System.Byte</type><value>2</value></f>"
+    "<f><type>System.Byte[]</type><size>3</size><value>616263</value></f></pib>";
+
+TEST(StreamedSource, ShortReadsMakeTheSameImage) {
+  TrickleFileSystem files(3, SIZE_MAX);
+  files.files().SetFile("fields.xml", kDescription);
+  testing::TextCapture out;
+  ASSERT_TRUE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  EXPECT_EQ(files.files().File("image.bin"), std::string("\x01\x00\x35"
+                                                         "abc",
+                                                         6));
+}
+
+TEST(StreamedSource, AReadErrorLeavesTheDestinationAlone) {
+  for (size_t fail_after : {size_t{0}, size_t{40}, sizeof kDescription - 1}) {
+    TrickleFileSystem files(4096, fail_after);
+    files.files().SetFile("fields.xml", kDescription);
+    files.files().SetFile("image.bin", "keep me");
+    testing::TextCapture out;
+    EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+    EXPECT_EQ(out.Text(), "load xml file fail\n") << fail_after;
+    EXPECT_EQ(files.files().File("image.bin"), "keep me") << fail_after;
+  }
+}
+
+}  // namespace
+}  // namespace pibgen
