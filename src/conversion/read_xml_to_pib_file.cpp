@@ -1,5 +1,7 @@
 #include "conversion/read_xml_to_pib_file.h"
 
+#include <new>
+
 #include "conversion/check_structure.h"
 #include "conversion/collect_field_entry.h"
 #include "conversion/image/pib_image_file.h"
@@ -23,10 +25,8 @@ const char* FaultMessage(ImageFault fault) {
   return "write pib file fail\n";
 }
 
-}  // namespace
-
-bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
-                      file::FileSystem& file_system, TextSink& out) {
+bool Convert(const std::string& source, const std::string& destination,
+             file::FileSystem& file_system, TextSink& out, bool* image_opened) {
   std::string bytes;
   file::FileIdentity source_identity;
   std::unique_ptr<xml::DomDocument> document;
@@ -46,6 +46,7 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
     out.Print("create pib file fail\n");
     return false;
   }
+  *image_opened = true;
 
   const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
   for (size_t i = 0; i < fields.Length(); ++i) {
@@ -58,6 +59,20 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
+                      file::FileSystem& file_system, TextSink& out) {
+  bool image_opened = false;
+  try {
+    return Convert(source, destination, file_system, out, &image_opened);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out: the image, if it was opened, has been emptied on the way out.
+    out.Print(image_opened ? "write pib file fail\n" : "load xml file fail\n");
+    return false;
+  }
 }
 
 }  // namespace pibgen
