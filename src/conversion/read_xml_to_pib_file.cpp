@@ -25,8 +25,11 @@ const char* FaultMessage(ImageFault fault) {
   return "write pib file fail\n";
 }
 
+// How far a conversion got, so running out of memory is reported as the step it stopped.
+enum class Stage { kLoading, kCreating, kWriting };
+
 bool Convert(const std::string& source, const std::string& destination,
-             file::FileSystem& file_system, TextSink& out, bool* image_opened) {
+             file::FileSystem& file_system, TextSink& out, Stage* stage) {
   std::string bytes;
   file::FileIdentity source_identity;
   std::unique_ptr<xml::DomDocument> document;
@@ -41,12 +44,13 @@ bool Convert(const std::string& source, const std::string& destination,
 
   if (!CheckStructure(*document, source, out)) return false;
 
+  *stage = Stage::kCreating;
   PibImageFile image(file_system);
   if (!image.Open(destination, source_identity)) {
     out.Print("create pib file fail\n");
     return false;
   }
-  *image_opened = true;
+  *stage = Stage::kWriting;
 
   const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
   for (size_t i = 0; i < fields.Length(); ++i) {
@@ -65,12 +69,22 @@ bool Convert(const std::string& source, const std::string& destination,
 
 bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
                       file::FileSystem& file_system, TextSink& out) {
-  bool image_opened = false;
+  Stage stage = Stage::kLoading;
   try {
-    return Convert(source, destination, file_system, out, &image_opened);
+    return Convert(source, destination, file_system, out, &stage);
   } catch (const std::bad_alloc&) {
     // Memory ran out: the image, if it was opened, has been emptied on the way out.
-    out.Print(image_opened ? "write pib file fail\n" : "load xml file fail\n");
+    switch (stage) {
+      case Stage::kLoading:
+        out.Print("load xml file fail\n");
+        break;
+      case Stage::kCreating:
+        out.Print("create pib file fail\n");
+        break;
+      case Stage::kWriting:
+        out.Print("write pib file fail\n");
+        break;
+    }
     return false;
   }
 }

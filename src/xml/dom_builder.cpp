@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace pibgen::xml {
 namespace {
@@ -62,6 +63,9 @@ uint32_t CurrentLine(xmlParserCtxt* context) {
 
 }  // namespace
 
+// The callbacks below run inside libxml2, which a C++ exception must not unwind through: it
+// would leak the parser. Running out of memory there fails the load instead.
+
 DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_size_(input_size) {
   document_->names_ = {"#text", "#cdata-section", "#comment"};
   // The document itself is node 0; the root element becomes its only child.
@@ -88,12 +92,12 @@ std::unique_ptr<DomDocument> DomBuilder::Build(std::string_view bytes) {
   handler.fatalError = IgnoreGenericError;
   handler.serror = IgnoreStructuredError;
 
+  DomBuilder builder(bytes.size());
   xmlParserCtxtPtr context =
       xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
   if (context == nullptr) return nullptr;
   xmlSAXHandlerPtr original = context->sax;
   context->sax = &handler;
-  DomBuilder builder(bytes.size());
   builder.main_context_ = context;
   context->_private = &builder;
   // Entities are replaced by their text, as a reader of the description expects; external
@@ -230,48 +234,73 @@ void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
   auto* context = static_cast<xmlParserCtxt*>(ctx);
-  if (prefix == nullptr) return builder->StartElement(context, View(localname));
-  std::string qualified(View(prefix));
-  qualified += ':';
-  qualified += View(localname);
-  builder->StartElement(context, qualified);
+  try {
+    if (prefix == nullptr) return builder->StartElement(context, View(localname));
+    std::string qualified(View(prefix));
+    qualified += ':';
+    qualified += View(localname);
+    builder->StartElement(context, qualified);
+  } catch (const std::bad_alloc&) {
+    builder->Fail(context);
+  }
 }
 
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,
                               const unsigned char*) {
   DomBuilder* builder = BuilderOf(ctx);
-  if (!builder->failed_) builder->EndElement();
+  if (builder->failed_) return;
+  try {
+    builder->EndElement();
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnCharacters(void* ctx, const unsigned char* text, int length) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_ || length <= 0) return;
-  builder->Characters(
-      static_cast<xmlParserCtxt*>(ctx),
-      std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  try {
+    builder->Characters(
+        static_cast<xmlParserCtxt*>(ctx),
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnCData(void* ctx, const unsigned char* text, int length) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_ || length < 0) return;
-  builder->CharacterNode(
-      static_cast<xmlParserCtxt*>(ctx), NodeKind::kCData, kCDataName,
-      std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  try {
+    builder->CharacterNode(
+        static_cast<xmlParserCtxt*>(ctx), NodeKind::kCData, kCDataName,
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnComment(void* ctx, const unsigned char* text) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
-  builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kComment, kCommentName,
-                         View(text));
+  try {
+    builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kComment, kCommentName,
+                           View(text));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnProcessingInstruction(void* ctx, const unsigned char* target,
                                          const unsigned char* data) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
-  builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kProcessingInstruction,
-                         builder->InternName(View(target)), View(data));
+  try {
+    builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kProcessingInstruction,
+                           builder->InternName(View(target)), View(data));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 }  // namespace pibgen::xml

@@ -21,9 +21,10 @@ bool PibImageFile::Open(const std::string& path, const file::FileIdentity& keep)
   if (path.empty() || file::CountPathCharacters(path) > kMaxPathCharacters) return false;
   const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
   if (file::CountPathCharacters(absolute) > kMaxPathCharacters) return false;
+  // The buffer comes first: running out of memory for it must not cost an existing file.
+  buffer_.resize(kBufferSize);
   file_ = file_system_.CreateImage(path, keep);
   if (!file_) return false;
-  buffer_.resize(kBufferSize);
   buffered_ = 0;
   bytes_written_ = 0;
   fault_ = ImageFault::kNone;
