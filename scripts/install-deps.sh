@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing pibgen needs on Debian 12. Safe to run again.
 set -euo pipefail
-packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3)
+packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3 time clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
