@@ -1,7 +1,9 @@
 // Runs conversions with the C++ allocator failing on purpose: at each allocation in turn, and
 // for any single request above a cap. A run that cannot get memory must end with one message
 // and no half-made image, never a crash. Global operator new is replaced here, so these tests
-// live in a binary of their own.
+// live in a binary of their own. Allocations made inside the shared C++ library (most of
+// std::string's) do not reach the replacement; the last test covers memory running out while
+// the image is written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 
 #include "cli/text_sink.h"
 #include "conversion/read_xml_to_pib_file.h"
+#include "file/memory_file_system.h"
 #include "file/posix_file_system.h"
 
 namespace {
@@ -157,6 +160,57 @@ TEST_F(AllocationFailureTest, ADescriptionTooBigForMemoryIsALoadFailure) {
   EXPECT_FALSE(Convert(0, size_t{1} << 19));
   EXPECT_EQ(out_.Text(), "load xml file fail\n");
   EXPECT_EQ(Get("image.bin"), "keep me");
+}
+
+// Memory that runs out while the image is being written, wherever it is asked for: here the file
+// layer's writes throw, as an allocating layer would.
+class ThrowingWrites final : public file::FileSystem {
+ public:
+  explicit ThrowingWrites(file::FileSystem& inner) : inner_(inner) {}
+  bool ReadWholeFile(const std::string& path, std::string* contents,
+                     file::FileIdentity* identity) override {
+    return inner_.ReadWholeFile(path, contents, identity);
+  }
+  std::unique_ptr<file::ImageFile> CreateImage(const std::string& path,
+                                               const file::FileIdentity& keep) override {
+    class Image final : public file::ImageFile {
+     public:
+      explicit Image(std::unique_ptr<file::ImageFile> inner) : inner_(std::move(inner)) {}
+      bool Write(const uint8_t* data, size_t count) override {
+        (void)inner_->Write(data, count / 2);
+        throw std::bad_alloc();
+      }
+      bool Flush() override { return inner_->Flush(); }
+      bool Length(uint64_t* length) override { return inner_->Length(length); }
+      bool Seek(uint64_t offset) override { return inner_->Seek(offset); }
+      bool Read(uint8_t* data, size_t count) override { return inner_->Read(data, count); }
+      bool Close() override { return inner_->Close(); }
+      void Discard() override { inner_->Discard(); }
+
+     private:
+      std::unique_ptr<file::ImageFile> inner_;
+    };
+    auto inner = inner_.CreateImage(path, keep);
+    if (!inner) return nullptr;
+    return std::make_unique<Image>(std::move(inner));
+  }
+  std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+
+ private:
+  file::FileSystem& inner_;
+};
+
+TEST(AllocationFailureWhileWriting, EmptiesTheImageAndSaysSo) {
+  file::MemoryFileSystem memory;
+  memory.SetFile(
+      "fields.xml",
+      "<pib><f><type>System.UInt32</type><value>7</value></f><f><size>3</size></f></pib>");
+  memory.SetFile("image.bin", "keep me");
+  ThrowingWrites files(memory);
+  FixedSink out;
+  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  EXPECT_EQ(out.Text(), "type--System.UInt32\nvalue--7\nsize--3\nwrite pib file fail\n");
+  EXPECT_EQ(memory.File("image.bin"), "");
 }
 
 }  // namespace
