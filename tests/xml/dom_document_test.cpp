@@ -30,9 +30,9 @@ TEST(DomDocument, NamesNodesTheDomWay) {
   const DomNode root = document->DocumentElement();
   EXPECT_EQ(root.Name(), "r");
   EXPECT_EQ(Children(root), Strings{"f=atext <c>"});  // inner white space stays
-  EXPECT_EQ(Children(root.ChildNodes().Item(0)),
-            (Strings{"p:type=a", "#text=text", "#cdata-section=<c>", "#comment=note",
-                     "target=data"}));
+  EXPECT_EQ(
+      Children(root.ChildNodes().Item(0)),
+      (Strings{"p:type=a", "#text=text", "#cdata-section=<c>", "#comment=note", "target=data"}));
 }
 
 TEST(DomDocument, WhiteSpaceBetweenElementsFormsNoNode) {
@@ -44,19 +44,18 @@ TEST(DomDocument, WhiteSpaceBetweenElementsFormsNoNode) {
 }
 
 TEST(DomDocument, TextTrimsOnlyXmlSpaceAtTheEnds) {
-  auto document = Load(
-      "<r><f><a>\t\r\n x  y \n</a><b>\xC2\xA0z\xC2\xA0</b><c>1<i>2</i><!--no-->3</c></f></r>");
+  auto document =
+      Load("<r><f><a>\t\r\n x  y \n</a><b>\xC2\xA0z\xC2\xA0</b><c>1<i>2</i><!--no-->3</c></f></r>");
   ASSERT_TRUE(document);
   EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
             (Strings{"a=x  y", "b=\xC2\xA0z\xC2\xA0", "c=123"}));
 }
 
 TEST(DomDocument, EntitiesAndReferencesAreReplaced) {
-  auto document = Load(
-      "<!DOCTYPE r [<!ENTITY v '0A0B'>]><r><f><value>&v;&#x43;&lt;&amp;</value></f></r>");
+  auto document =
+      Load("<!DOCTYPE r [<!ENTITY v '0A0B'>]><r><f><value>&v;&#x43;&lt;&amp;</value></f></r>");
   ASSERT_TRUE(document);
-  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
-            Strings{"value=0A0BC<&"});
+  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)), Strings{"value=0A0BC<&"});
 }
 
 TEST(DomDocument, LinesCountFromOne) {
@@ -124,6 +123,20 @@ TEST(DomDocument, ExpansionBombsFailInsteadOfGrowing) {
   for (int i = 0; i < 5000; ++i) quadratic += "&big;";
   quadratic += "</f></r>";
   EXPECT_FALSE(Load(quadratic));
+}
+
+// One text run with no line break, longer than the expansion allowance: all of it is in the
+// input, so it must load, and a smaller entity expansion that ends in the same size must not.
+TEST(DomDocument, LongTextRunsLoadWhereExpansionOfTheSameSizeFails) {
+  const std::string run(20u << 20, 'a');
+  const auto document = Load("<r><f>" + run + "</f></r>");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(document->DocumentElement().ChildNodes().Item(0).Text().size(), run.size());
+
+  std::string expanded = "<!DOCTYPE r [<!ENTITY big '" + std::string(1u << 20, 'a') + "'>]><r><f>";
+  for (int i = 0; i < 20; ++i) expanded += "&big;";
+  expanded += "</f></r>";
+  EXPECT_FALSE(Load(expanded));
 }
 
 TEST(DomDocument, DeepNestingFailsCleanly) {
