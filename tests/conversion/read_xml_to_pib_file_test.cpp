@@ -22,10 +22,10 @@ class ReadXMLToPIBFileTest : public ::testing::Test {
 };
 
 TEST_F(ReadXMLToPIBFileTest, WorkedExample) {
-  ASSERT_TRUE(
-      Convert("<pib><f><type>System.UInt16</type><value>1</value></f>"
-              "<f><type>System.Byte</type><value>2</value></f>"
-              "<f><type>System.Byte[]</type><size>3</size><value>616263</value></f></pib>"));
+  ASSERT_TRUE(Convert(
+      "<pib><f><type>System.UInt16</type><value>1</value></f>"
+      "<f><type>System.Byte</type><value>2</value></f>"
+      "<f><type>System.Byte[]</type><size>3</size><value>616263</value></f></pib>"));
   EXPECT_EQ(out_.Text(),
             "type--System.UInt16\nvalue--1\ntype--System.Byte\nvalue--2\n"
             "type--System.Byte[]\nsize--3\nvalue--616263\n");

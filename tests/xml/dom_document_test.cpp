@@ -30,9 +30,9 @@ TEST(DomDocument, NamesNodesTheDomWay) {
   const DomNode root = document->DocumentElement();
   EXPECT_EQ(root.Name(), "r");
   EXPECT_EQ(Children(root), Strings{"f=atext <c>"});  // inner white space stays
-  EXPECT_EQ(
-      Children(root.ChildNodes().Item(0)),
-      (Strings{"p:type=a", "#text=text", "#cdata-section=<c>", "#comment=note", "target=data"}));
+  EXPECT_EQ(Children(root.ChildNodes().Item(0)),
+            (Strings{"p:type=a", "#text=text", "#cdata-section=<c>", "#comment=note",
+                     "target=data"}));
 }
 
 TEST(DomDocument, WhiteSpaceBetweenElementsFormsNoNode) {
@@ -44,18 +44,19 @@ TEST(DomDocument, WhiteSpaceBetweenElementsFormsNoNode) {
 }
 
 TEST(DomDocument, TextTrimsOnlyXmlSpaceAtTheEnds) {
-  auto document =
-      Load("<r><f><a>\t\r\n x  y \n</a><b>\xC2\xA0z\xC2\xA0</b><c>1<i>2</i><!--no-->3</c></f></r>");
+  auto document = Load(
+      "<r><f><a>\t\r\n x  y \n</a><b>\xC2\xA0z\xC2\xA0</b><c>1<i>2</i><!--no-->3</c></f></r>");
   ASSERT_TRUE(document);
   EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
             (Strings{"a=x  y", "b=\xC2\xA0z\xC2\xA0", "c=123"}));
 }
 
 TEST(DomDocument, EntitiesAndReferencesAreReplaced) {
-  auto document =
-      Load("<!DOCTYPE r [<!ENTITY v '0A0B'>]><r><f><value>&v;&#x43;&lt;&amp;</value></f></r>");
+  auto document = Load(
+      "<!DOCTYPE r [<!ENTITY v '0A0B'>]><r><f><value>&v;&#x43;&lt;&amp;</value></f></r>");
   ASSERT_TRUE(document);
-  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)), Strings{"value=0A0BC<&"});
+  EXPECT_EQ(Children(document->DocumentElement().ChildNodes().Item(0)),
+            Strings{"value=0A0BC<&"});
 }
 
 TEST(DomDocument, LinesCountFromOne) {
