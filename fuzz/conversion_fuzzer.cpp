@@ -2,9 +2,13 @@
 // description walk and the image writer, with files held in memory, and checks what must hold
 // for every input: the image is exactly as long as its fields, its checksum byte is right, every
 // child of every field is traced once, and a failure says one thing and leaves no image behind.
+// Each input that converts runs a second time with one file operation failing, picked by the
+// input's bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "conversion/collect_field_entry.h"
 #include "conversion/image/write_field.h"
 #include "conversion/read_xml_to_pib_file.h"
+#include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
 #include "xml/dom_document.h"
 
@@ -82,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pibgen::file::MemoryFileSystem files;
   files.SetFile("in.xml", description);
   PrintRecorder out;
-  const bool converted = pibgen::ReadXMLToPIBFile("in.xml", "out.bin", files, out);
+  pibgen::file::FailingFileSystem counting(files, 0);
+  const bool converted = pibgen::ReadXMLToPIBFile("in.xml", "out.bin", counting, out);
 
   Require(files.File("in.xml") == description, "the description was changed");
   if (!document || !all_elements || any_negative) {
@@ -101,6 +107,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             static_cast<uInt>(image.size() - 3));
     Require(static_cast<uint8_t>(image[2]) == static_cast<uint8_t>(crc >> 24),
             "byte 2 is not the top byte of the CRC-32 of bytes 3 to the end");
+  }
+
+  // Again, with one file operation failing.
+  const uint64_t operations = counting.Operations();
+  Require(operations >= 2, "a conversion reads the description and creates the image");
+  const uint64_t fail_at = 1 + std::hash<std::string>()(description) % operations;
+  pibgen::file::MemoryFileSystem retry_files;
+  retry_files.SetFile("in.xml", description);
+  retry_files.SetFile("out.bin", "keep");
+  pibgen::file::FailingFileSystem failing(retry_files, fail_at);
+  PrintRecorder retry_out;
+  Require(!pibgen::ReadXMLToPIBFile("in.xml", "out.bin", failing, retry_out),
+          "a conversion whose file operation failed reported success");
+  Require(failing.HasFailed() && !retry_out.prints.empty(), "the failure was not reported");
+  const std::string& message = retry_out.prints.back();
+  Require(IsFailureMessage(message), "a failed file operation gave no failure message");
+  Require(
+      retry_out.prints.size() - 1 <= expected_trace.size() &&
+          std::equal(retry_out.prints.begin(), retry_out.prints.end() - 1, expected_trace.begin()),
+      "before the failure message comes only the start of the trace");
+  const std::string& left = retry_files.File("out.bin");
+  if (message == "load xml file fail\n" || message == "create pib file fail\n") {
+    Require(left == "keep", "a failed load or create touched the destination");
+  } else {
+    Require(left.empty(), "a failed image was left with bytes in it");
   }
   return 0;
 }
