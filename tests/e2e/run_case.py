@@ -24,6 +24,7 @@ Also reported: the run's wall time and peak memory (maximum resident set of the 
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -119,8 +120,9 @@ def run_measured(command, cwd, limit):
         if timed:
             command = [TIME, '-f', '%M', '-o', usage_file.name] + command
         started = time.monotonic()
-        process = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=err)
-        timer = threading.Timer(limit, process.kill)
+        # A session of its own, so a run over its limit is stopped whole, wrapper and all.
+        process = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=err, start_new_session=True)
+        timer = threading.Timer(limit, lambda: os.killpg(process.pid, signal.SIGKILL))
         timer.start()
         try:
             _, status, usage = os.wait4(process.pid, 0)
