@@ -63,9 +63,6 @@ uint32_t CurrentLine(xmlParserCtxt* context) {
 
 }  // namespace
 
-// The callbacks below run inside libxml2, which a C++ exception must not unwind through: it
-// would leak the parser. Running out of memory there fails the load instead.
-
 DomBuilder::DomBuilder(size_t input_size) : document_(new DomDocument()), input_size_(input_size) {
   document_->names_ = {"#text", "#cdata-section", "#comment"};
   // The document itself is node 0; the root element becomes its only child.
@@ -226,6 +223,9 @@ void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t n
   document_->nodes_[index].data_length = static_cast<uint32_t>(data.size());
   if (!WithinBudget()) Fail(context);
 }
+
+// The callbacks below run inside libxml2, which a C++ exception must not unwind through: it
+// would leak the parser. Running out of memory there fails the load instead.
 
 void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
                                 const unsigned char* prefix, const unsigned char*, int,

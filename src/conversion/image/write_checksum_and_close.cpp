@@ -24,7 +24,7 @@ bool WriteChecksumAndClose(PibImageFile& image) {
       if (!image.FindData(position, &begin, &end)) return false;
       begin = std::clamp(begin, position, length);
       end = std::clamp(end, begin, length);
-      if (begin == end) end = length;  // no data found: read the rest as it is
+      if (begin == end) end = length;  // an empty stretch would never advance: read on
       crc.UpdateZeros(begin - position);
       if (!image.Seek(begin)) return false;
       if (block.empty()) block.resize(static_cast<size_t>(std::min<uint64_t>(length, kReadBlock)));
