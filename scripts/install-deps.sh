@@ -2,7 +2,8 @@
 # Installs what building and testing pibgen needs on Debian 12. Safe to run again.
 set -euo pipefail
 packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3
-  dpkg-dev groff-base mandoc)  # packaging and manual page checks
+  dpkg-dev groff-base mandoc  # packaging and manual page checks
+  time clang libclang-rt-14-dev)  # hostile-case measurements and fuzzing
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,7 @@
 #include "conversion/read_xml_to_pib_file.h"
 
+#include <new>
+
 #include "conversion/check_structure.h"
 #include "conversion/collect_field_entry.h"
 #include "conversion/image/pib_image_file.h"
@@ -23,10 +25,11 @@ const char* FaultMessage(ImageFault fault) {
   return "write pib file fail\n";
 }
 
-}  // namespace
+// How far a conversion got, so running out of memory is reported as the step it stopped.
+enum class Stage { kLoading, kCreating, kWriting };
 
-bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
-                      file::FileSystem& file_system, TextSink& out) {
+bool Convert(const std::string& source, const std::string& destination,
+             file::FileSystem& file_system, TextSink& out, Stage* stage) {
   file::FileIdentity source_identity;
   std::unique_ptr<xml::DomDocument> document;
   // The description is read in pieces straight into the node table, never held whole.
@@ -41,11 +44,13 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
 
   if (!CheckStructure(*document, source, out)) return false;
 
+  *stage = Stage::kCreating;
   PibImageFile image(file_system);
   if (!image.Open(destination, source_identity)) {
     out.Print("create pib file fail\n");
     return false;
   }
+  *stage = Stage::kWriting;
 
   const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
   FieldEntryCollector collector;
@@ -59,6 +64,30 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
+                      file::FileSystem& file_system, TextSink& out) {
+  Stage stage = Stage::kLoading;
+  try {
+    return Convert(source, destination, file_system, out, &stage);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out: the image, if it was opened, has been emptied on the way out.
+    switch (stage) {
+      case Stage::kLoading:
+        out.Print("load xml file fail\n");
+        break;
+      case Stage::kCreating:
+        out.Print("create pib file fail\n");
+        break;
+      case Stage::kWriting:
+        out.Print("write pib file fail\n");
+        break;
+    }
+    return false;
+  }
 }
 
 }  // namespace pibgen

@@ -27,6 +27,27 @@ class ImageFile {
   virtual bool Seek(uint64_t offset) = 0;
   // Reads exactly count bytes at the current position and advances it.
   virtual bool Read(uint8_t* data, size_t count) = 0;
+  // Writes count zero bytes at the current position and advances it. A file may leave a hole
+  // for them instead of storing them; they read back as zeros all the same.
+  virtual bool WriteZeros(uint64_t count) {
+    static constexpr uint8_t kZeros[size_t{1} << 16] = {};
+    while (count > 0) {
+      const size_t take = count < sizeof kZeros ? static_cast<size_t>(count) : sizeof kZeros;
+      if (!Write(kZeros, take)) return false;
+      count -= take;
+    }
+    return true;
+  }
+  // Finds the first stretch of stored data at or after offset, [*begin, *end): every byte from
+  // offset up to *begin reads as zero. With no data left both are the length. A file without
+  // holes has all the rest as data. May move the position.
+  virtual bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) {
+    uint64_t length = 0;
+    if (!Length(&length)) return false;
+    *begin = offset < length ? offset : length;
+    *end = length;
+    return true;
+  }
   // Closes the file; if that fails, the file is left empty.
   virtual bool Close() = 0;
   // Empties the file and closes it: what is left after a failure must not look finished.

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -54,6 +55,48 @@ class PosixImageFile final : public ImageFile {
       data += got;
       count -= static_cast<size_t>(got);
     }
+    return true;
+  }
+
+  // A long run of zeros past the end of a regular file becomes a hole: the file is extended
+  // and the position moved, so a huge fill costs neither time nor disk.
+  bool WriteZeros(uint64_t count) override {
+    if (!regular_) return ImageFile::WriteZeros(count);
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    struct stat status;
+    if (position < 0 || ::fstat(fd_, &status) != 0) return false;
+    auto start = static_cast<uint64_t>(position);
+    const auto size = static_cast<uint64_t>(status.st_size);
+    if (size > start) {
+      // Only what lies past the end is known to read as zeros; the rest is written.
+      const uint64_t inside = count < size - start ? count : size - start;
+      if (!ImageFile::WriteZeros(inside)) return false;
+      start += inside;
+      count -= inside;
+    }
+    if (count == 0) return true;
+    if (count > static_cast<uint64_t>(LLONG_MAX) - start) return false;
+    const uint64_t end = start + count;
+    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) return false;
+    return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
+  }
+
+  bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
+    uint64_t length = 0;
+    if (!Length(&length)) return false;
+    if (!regular_ || offset >= length || offset > static_cast<uint64_t>(LLONG_MAX)) {
+      return ImageFile::FindData(offset, begin, end);
+    }
+    const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+    if (data < 0) {
+      if (errno != ENXIO) return false;
+      *begin = *end = length;  // nothing but a hole up to the end
+      return true;
+    }
+    const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+    if (hole < 0) return false;
+    *begin = std::min(static_cast<uint64_t>(data), length);
+    *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
   }
 

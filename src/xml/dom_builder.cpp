@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace pibgen::xml {
 namespace {
@@ -102,6 +103,8 @@ class BlockReader {
   bool failed() const { return failed_; }
   // Whether the document turned out to hold no bytes at all.
   bool empty() const { return at_end_ && total_ == 0; }
+  // Bytes taken from the source so far: no text the parser reports can come from beyond.
+  const uint64_t* total() const { return &total_; }
 
  private:
   static constexpr size_t kBlockSize = size_t{256} << 10;
@@ -177,6 +180,7 @@ std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& 
     return nullptr;
   }
   BlockReader reader(read);
+  builder.bytes_read_ = reader.total();
   // On failure this frees the reader's handle through BlockReader::Close, a no-op.
   xmlParserCtxtPtr context = xmlCreateIOParserCtxt(
       nullptr, nullptr, BlockReader::Read, BlockReader::Close, &reader, XML_CHAR_ENCODING_NONE);
@@ -237,10 +241,14 @@ uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
   return slot.id;
 }
 
+// The parser's position lags behind the characters it reports inside one long run of text,
+// so what has been read from the source counts too.
 size_t DomBuilder::ConsumedBytes() const {
   xmlParserInputPtr input = main_context_->input;
-  if (input == nullptr) return 0;
-  return input->consumed + static_cast<size_t>(input->cur - input->base);
+  size_t consumed = 0;
+  if (input != nullptr) consumed = input->consumed + static_cast<size_t>(input->cur - input->base);
+  if (bytes_read_ != nullptr) consumed = std::max<size_t>(consumed, *bytes_read_);
+  return consumed;
 }
 
 bool DomBuilder::CheckBudget() {
@@ -454,6 +462,9 @@ void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t n
   if (AppendChars(context, index, data) && !WithinBudget()) Fail(context);
 }
 
+// The callbacks below run inside libxml2, which a C++ exception must not unwind through: it
+// would leak the parser. Running out of memory there fails the load instead.
+
 void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
                                 const unsigned char* prefix, const unsigned char*, int,
                                 const unsigned char**, int attribute_count, int,
@@ -461,16 +472,20 @@ void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
   auto* context = static_cast<xmlParserCtxt*>(ctx);
-  if (prefix == nullptr) {
-    builder->StartElement(context, builder->InternDictionaryName(localname));
-  } else {
-    std::string qualified(View(prefix));
-    qualified += ':';
-    qualified += View(localname);
-    builder->StartElement(context, builder->InternName(qualified));
-  }
-  if (!builder->failed_ && attribute_count > 0) {
-    builder->AddAttributes(context, attribute_count, attributes);
+  try {
+    if (prefix == nullptr) {
+      builder->StartElement(context, builder->InternDictionaryName(localname));
+    } else {
+      std::string qualified(View(prefix));
+      qualified += ':';
+      qualified += View(localname);
+      builder->StartElement(context, builder->InternName(qualified));
+    }
+    if (!builder->failed_ && attribute_count > 0) {
+      builder->AddAttributes(context, attribute_count, attributes);
+    }
+  } catch (const std::bad_alloc&) {
+    builder->Fail(context);
   }
 }
 
@@ -500,38 +515,59 @@ void DomBuilder::AddAttributes(xmlParserCtxt* context, int count,
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,
                               const unsigned char*) {
   DomBuilder* builder = BuilderOf(ctx);
-  if (!builder->failed_) builder->EndElement();
+  if (builder->failed_) return;
+  try {
+    builder->EndElement();
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnCharacters(void* ctx, const unsigned char* text, int length) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_ || length <= 0) return;
-  builder->Characters(
-      static_cast<xmlParserCtxt*>(ctx),
-      std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  try {
+    builder->Characters(
+        static_cast<xmlParserCtxt*>(ctx),
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnCData(void* ctx, const unsigned char* text, int length) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_ || length < 0) return;
-  builder->CharacterNode(
-      static_cast<xmlParserCtxt*>(ctx), NodeKind::kCData, kCDataName,
-      std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  try {
+    builder->CharacterNode(
+        static_cast<xmlParserCtxt*>(ctx), NodeKind::kCData, kCDataName,
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnComment(void* ctx, const unsigned char* text) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
-  builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kComment, kCommentName,
-                         View(text));
+  try {
+    builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kComment, kCommentName,
+                           View(text));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 void DomBuilder::OnProcessingInstruction(void* ctx, const unsigned char* target,
                                          const unsigned char* data) {
   DomBuilder* builder = BuilderOf(ctx);
   if (builder->failed_) return;
-  builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kProcessingInstruction,
-                         builder->InternName(View(target)), View(data));
+  try {
+    builder->CharacterNode(static_cast<xmlParserCtxt*>(ctx), NodeKind::kProcessingInstruction,
+                           builder->InternName(View(target)), View(data));
+  } catch (const std::bad_alloc&) {
+    builder->Fail(static_cast<xmlParserCtxt*>(ctx));
+  }
 }
 
 }  // namespace pibgen::xml

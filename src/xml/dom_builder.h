@@ -72,6 +72,7 @@ class DomBuilder {
 
   std::unique_ptr<DomDocument> document_;
   xmlParserCtxt* main_context_ = nullptr;
+  const uint64_t* bytes_read_ = nullptr;  // what the reader has taken from the source
   std::unordered_map<std::string, uint32_t> name_ids_;
   std::array<CachedName, 64> name_cache_{};
   // An element whose end has not come yet, and what is known of its children: a run of

@@ -11,14 +11,29 @@ A case is a folder:
   image.hex   the bytes image.bin must hold afterwards; without it, image.bin must be
               exactly as before the run (absent if there was no before.hex)
   setup       optional steps, one per line: "mkdir NAME", "symlink TARGET NAME",
-              "fill NAME SIZE" (a file of SIZE zero bytes)
-Always checked: nothing on standard error, and the files from files/ unchanged.
+              "fill NAME SIZE" (a file of SIZE zero bytes), "chmod OCTAL NAME"
+  generate    optional Python script run in the working folder after setup, to make inputs
+              too large or too odd to keep in the repository
+  image.sparse  instead of image.hex, for images too large to hold: the first line is the
+              length, each further line "OFFSET HEXBYTES"; every byte not listed must be zero
+  stdout.head instead of stdout, for very long output: the output must start with this...
+  stdout.tail ...and end with this, and hold stdout.lines lines in all
+  timeout     seconds the run may take (default 15); the CTest timeout follows it
+  non-root    present if the case cannot hold for root (who may read anything): skipped then
+Always checked: nothing on standard error, and the files from files/ and generate unchanged.
+Also reported: the run's wall time and peak memory (maximum resident set of the process).
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import threading
+import time
+
+SKIP = 77  # CTest's skip code for this driver (SKIP_RETURN_CODE)
+IMAGE = 'image.bin'
 
 
 def read_hex(path):
@@ -31,28 +46,126 @@ def snapshot(root):
     for folder, _, names in os.walk(root):
         for name in names:
             path = os.path.join(folder, name)
-            if os.path.isfile(path) and not os.path.islink(path):
+            if os.path.relpath(path, root) == IMAGE:
+                continue  # may be gigabytes; compared on its own
+            if os.path.isfile(path) and not os.path.islink(path) and os.access(path, os.R_OK):
                 with open(path, 'rb') as f:
                     state[os.path.relpath(path, root)] = f.read()
     return state
 
 
-def main():
-    binary, case = os.path.abspath(sys.argv[1]), sys.argv[2]
+def read_sparse(path):
+    with open(path) as f:
+        lines = f.read().splitlines()
+    length = int(lines[0])
+    stretches = []
+    for line in lines[1:]:
+        if line.strip():
+            offset, data = line.split(None, 1)
+            stretches.append((int(offset), bytes.fromhex(data)))
+    return length, stretches
+
+
+def check_sparse(image, expected_path):
+    """Compares a possibly huge image with image.sparse, reading only what the file stores."""
+    length, stretches = read_sparse(expected_path)
+    if not os.path.isfile(image):
+        return 'image.bin is absent, expected %d bytes' % length
+    if os.path.getsize(image) != length:
+        return 'image.bin holds %d bytes, expected %d' % (os.path.getsize(image), length)
+    expected = {}
+    for offset, data in stretches:
+        for i, byte in enumerate(data):
+            expected[offset + i] = byte
+    seen = set()
+    with open(image, 'rb') as f:
+        fd = f.fileno()
+        position = 0
+        while position < length:
+            try:
+                begin = os.lseek(fd, position, os.SEEK_DATA)
+            except OSError:
+                break  # only a hole remains
+            end = os.lseek(fd, begin, os.SEEK_HOLE)
+            os.lseek(fd, begin, os.SEEK_SET)
+            at = begin
+            while at < end:
+                block = os.read(fd, min(end - at, 1 << 20))
+                if not block:
+                    return 'image.bin could not be read at %d' % at
+                for i in range(len(block)):
+                    want = expected.get(at + i, 0)
+                    if block[i] != want:
+                        return 'image.bin byte %d is %02x, expected %02x' % (at + i, block[i], want)
+                    seen.add(at + i)
+                at += len(block)
+            position = end
+    for offset, byte in expected.items():
+        if byte != 0 and offset not in seen:
+            return 'image.bin byte %d is 00, expected %02x' % (offset, byte)
+    return None
+
+
+TIME = '/usr/bin/time'
+
+
+def run_measured(command, cwd, limit):
+    """Runs command; returns (status, stdout, stderr, seconds, peak kilobytes).
+
+    The peak comes from GNU time where it is installed: a child forked from this interpreter
+    would otherwise count the interpreter's own pages as its peak.
+    """
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+            tempfile.NamedTemporaryFile(mode='r') as usage_file:
+        timed = os.access(TIME, os.X_OK)
+        if timed:
+            command = [TIME, '-f', '%M', '-o', usage_file.name] + command
+        started = time.monotonic()
+        # A session of its own, so a run over its limit is stopped whole, wrapper and all.
+        process = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=err, start_new_session=True)
+        timer = threading.Timer(limit, lambda: os.killpg(process.pid, signal.SIGKILL))
+        timer.start()
+        try:
+            _, status, usage = os.wait4(process.pid, 0)
+        finally:
+            timer.cancel()
+        seconds = time.monotonic() - started
+        process.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        peak = usage.ru_maxrss
+        if timed:
+            lines = usage_file.read().split()
+            peak = int(lines[-1]) if lines and lines[-1].isdigit() else peak
+        return process.returncode, out.read(), err.read(), seconds, peak
+
+
+def case_file(case, name):
+    path = os.path.join(case, name)
+    return path if os.path.exists(path) else None
+
+
+def run_case(binary, case):
+    """Runs one case; returns (problems, exit status, seconds, peak kilobytes) or None if skipped."""
+    if case_file(case, 'non-root') and os.geteuid() == 0:
+        return None
+    limit = 15.0
+    if case_file(case, 'timeout'):
+        with open(case_file(case, 'timeout')) as f:
+            limit = float(f.read().strip())
     problems = []
     with tempfile.TemporaryDirectory(prefix='pibgen-e2e-') as work:
         files = os.path.join(case, 'files')
         if os.path.isdir(files):
             shutil.copytree(files, work, dirs_exist_ok=True)
-        given = snapshot(work)
-        image = os.path.join(work, 'image.bin')
+        image = os.path.join(work, IMAGE)
         before = None
-        if os.path.exists(os.path.join(case, 'before.hex')):
-            before = read_hex(os.path.join(case, 'before.hex'))
+        if case_file(case, 'before.hex'):
+            before = read_hex(case_file(case, 'before.hex'))
             with open(image, 'wb') as f:
                 f.write(before)
-        if os.path.exists(os.path.join(case, 'setup')):
-            with open(os.path.join(case, 'setup')) as f:
+        if case_file(case, 'setup'):
+            with open(case_file(case, 'setup')) as f:
                 for line in f.read().splitlines():
                     step = line.split()
                     if not step:
@@ -64,53 +177,89 @@ def main():
                     elif step[0] == 'fill':
                         with open(os.path.join(work, step[1]), 'wb') as out:
                             out.truncate(int(step[2]))
+                    elif step[0] == 'chmod':
+                        os.chmod(os.path.join(work, step[2]), int(step[1], 8))
                     else:
                         sys.exit('unknown setup step: ' + line)
+        if case_file(case, 'generate'):
+            subprocess.run([sys.executable, os.path.abspath(case_file(case, 'generate'))],
+                           cwd=work, check=True)
+        given = snapshot(work)
 
         with open(os.path.join(case, 'args'), encoding='utf-8') as f:
             args = f.read().splitlines()
-        run = subprocess.run([binary] + args, cwd=work, capture_output=True, timeout=15)
+        status, stdout, stderr, seconds, peak = run_measured([binary] + args, work, limit)
 
-        expected_out = b''
-        if os.path.exists(os.path.join(case, 'stdout')):
-            with open(os.path.join(case, 'stdout'), 'rb') as f:
-                expected_out = f.read()
-            expected_out = expected_out.replace(
-                b'@PIBGEN_VERSION@', os.environ.get('PIBGEN_VERSION', '(unset)').encode())
         expected_status = 0
-        if os.path.exists(os.path.join(case, 'status')):
-            with open(os.path.join(case, 'status')) as f:
+        if case_file(case, 'status'):
+            with open(case_file(case, 'status')) as f:
                 expected_status = int(f.read().strip())
 
-        if run.stdout != expected_out:
-            problems.append('standard output differs\n--- expected\n%s\n--- got\n%s' %
-                            (expected_out.decode(errors='replace'),
-                             run.stdout.decode(errors='replace')))
-        if run.stderr:
-            problems.append('standard error is not empty: %r' % run.stderr[:500])
-        if run.returncode != expected_status:
-            problems.append('exit status %d, expected %d' % (run.returncode, expected_status))
+        if case_file(case, 'stdout.head'):
+            with open(case_file(case, 'stdout.head'), 'rb') as f:
+                head = f.read()
+            with open(case_file(case, 'stdout.tail'), 'rb') as f:
+                tail = f.read()
+            with open(case_file(case, 'stdout.lines')) as f:
+                lines = int(f.read().strip())
+            if not stdout.startswith(head) or not stdout.endswith(tail):
+                problems.append('standard output does not start and end as expected: %r ... %r' %
+                                (stdout[:200], stdout[-200:]))
+            if stdout.count(b'\n') != lines:
+                problems.append('standard output has %d lines, expected %d' %
+                                (stdout.count(b'\n'), lines))
+        else:
+            expected_out = b''
+            if case_file(case, 'stdout'):
+                with open(case_file(case, 'stdout'), 'rb') as f:
+                    expected_out = f.read()
+                expected_out = expected_out.replace(
+                    b'@PIBGEN_VERSION@', os.environ.get('PIBGEN_VERSION', '(unset)').encode())
+            if stdout != expected_out:
+                problems.append('standard output differs\n--- expected\n%s\n--- got\n%s' %
+                                (expected_out.decode(errors='replace'),
+                                 stdout[:4000].decode(errors='replace')))
+        if stderr:
+            problems.append('standard error is not empty: %r' % stderr[:500])
+        if status != expected_status:
+            problems.append('exit status %d, expected %d' % (status, expected_status))
 
-        expected_image = before
-        if os.path.exists(os.path.join(case, 'image.hex')):
-            expected_image = read_hex(os.path.join(case, 'image.hex'))
-        actual_image = None
-        if os.path.isfile(image):
-            with open(image, 'rb') as f:
-                actual_image = f.read()
-        if actual_image != expected_image:
-            show = lambda b: 'absent' if b is None else (b[:64].hex(' ') + (' ...' if len(b) > 64 else ''))
-            problems.append('image.bin is %s, expected %s' % (show(actual_image), show(expected_image)))
+        if case_file(case, 'image.sparse'):
+            problem = check_sparse(image, case_file(case, 'image.sparse'))
+            if problem:
+                problems.append(problem)
+        else:
+            expected_image = before
+            if case_file(case, 'image.hex'):
+                expected_image = read_hex(case_file(case, 'image.hex'))
+            actual_image = None
+            if os.path.isfile(image) and os.path.getsize(image) > (64 << 20):
+                actual_image = b'(%d bytes)' % os.path.getsize(image)
+            elif os.path.isfile(image):
+                with open(image, 'rb') as f:
+                    actual_image = f.read()
+            if actual_image != expected_image:
+                show = lambda b: 'absent' if b is None else (b[:64].hex(' ') + (' ...' if len(b) > 64 else ''))
+                problems.append('image.bin is %s, expected %s' % (show(actual_image), show(expected_image)))
 
         after = snapshot(work)
         for name, contents in given.items():
             if after.get(name) != contents:
                 problems.append('%s was changed by the run' % name)
+    return problems, status, seconds, peak
 
+
+def main():
+    binary, case = os.path.abspath(sys.argv[1]), sys.argv[2]
+    result = run_case(binary, case)
+    if result is None:
+        print('skipped %s (cannot hold when run as root)' % os.path.basename(case))
+        sys.exit(SKIP)
+    problems, _, seconds, peak = result
     if problems:
         print('FAIL %s\n%s' % (os.path.basename(case), '\n'.join(problems)))
         sys.exit(1)
-    print('ok %s' % os.path.basename(case))
+    print('ok %s (%.2f s, %d MB peak)' % (os.path.basename(case), seconds, peak // 1024))
 
 
 if __name__ == '__main__':

@@ -142,6 +142,51 @@ TEST_F(PosixFileSystemTest, DiscardEmptiesTheImage) {
   EXPECT_EQ(Get(Path("image.bin")), "");
 }
 
+// Zero runs may become holes; whatever the file system does, the bytes read back are exact and
+// every non-zero byte lies in a stretch FindData reports.
+TEST_F(PosixFileSystemTest, ZeroRunsReadBackAsZerosAndDataIsFound) {
+  Put(Path("image.bin"), "stale");
+  auto image = files_.CreateImage(Path("image.bin"), {});
+  ASSERT_TRUE(image);
+  const uint8_t head[] = {1, 2, 3};
+  const uint8_t middle[] = {4, 5};
+  ASSERT_TRUE(image->Write(head, 3));
+  ASSERT_TRUE(image->Seek(1));               // a zero run over stored bytes overwrites them
+  ASSERT_TRUE(image->WriteZeros(5u << 20));  // and runs on past the end
+  ASSERT_TRUE(image->Write(middle, 2));
+  ASSERT_TRUE(image->WriteZeros(3u << 20));  // the image ends in a run
+  uint64_t length = 0;
+  ASSERT_TRUE(image->Length(&length));
+  const uint64_t expected_length = 1 + (5u << 20) + 2 + (3u << 20);
+  ASSERT_EQ(length, expected_length);
+
+  std::string expected(expected_length, '\0');
+  expected[0] = 1;
+  expected[1 + (5u << 20)] = 4;
+  expected[2 + (5u << 20)] = 5;
+  std::string found(expected_length, '\0');
+  for (uint64_t position = 0; position < length;) {
+    uint64_t begin = 0;
+    uint64_t end = 0;
+    ASSERT_TRUE(image->FindData(position, &begin, &end));
+    ASSERT_GE(begin, position);
+    ASSERT_LE(end, length);
+    if (begin == end) break;
+    ASSERT_TRUE(image->Seek(begin));
+    ASSERT_TRUE(image->Read(reinterpret_cast<uint8_t*>(found.data() + begin), end - begin));
+    position = end;
+  }
+  EXPECT_TRUE(found == expected) << "a non-zero byte was outside every data stretch";
+  ASSERT_TRUE(image->Close());
+  EXPECT_TRUE(Get(Path("image.bin")) == expected);
+}
+
+TEST_F(PosixFileSystemTest, ZeroRunsToADeviceAreRealWrites) {
+  auto image = files_.CreateImage("/dev/full", {});
+  if (!image) GTEST_SKIP() << "/dev/full is not available";
+  EXPECT_FALSE(image->WriteZeros(1u << 20));
+}
+
 TEST_F(PosixFileSystemTest, WriteToAFullDeviceFails) {
   auto image = files_.CreateImage("/dev/full", {});
   if (!image) GTEST_SKIP() << "/dev/full is not available";

@@ -196,6 +196,20 @@ TEST(DomDocument, ExpansionBombsFailInsteadOfGrowing) {
   EXPECT_FALSE(Load(in_attributes));
 }
 
+// One text run with no line break, longer than the expansion allowance: all of it is in the
+// input, so it must load, and a smaller entity expansion that ends in the same size must not.
+TEST(DomDocument, LongTextRunsLoadWhereExpansionOfTheSameSizeFails) {
+  const std::string run(20u << 20, 'a');
+  const auto document = Load("<r><f>" + run + "</f></r>");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(document->DocumentElement().ChildNodes().Item(0).Text().size(), run.size());
+
+  std::string expanded = "<!DOCTYPE r [<!ENTITY big '" + std::string(1u << 20, 'a') + "'>]><r><f>";
+  for (int i = 0; i < 20; ++i) expanded += "&big;";
+  expanded += "</f></r>";
+  EXPECT_FALSE(Load(expanded));
+}
+
 TEST(DomDocument, DeepNestingFailsCleanly) {
   std::string deep = "<r>";
   for (int i = 0; i < 10000; ++i) deep += "<a>";

@@ -54,7 +54,50 @@ constexpr auto kSliceTables = [] {
   return tables;
 }();
 
+// A linear map on the 32-bit register over GF(2): column i is the image of bit i.
+using Operator = std::array<uint32_t, 32>;
+
+uint32_t Apply(const Operator& op, uint32_t vector) {
+  uint32_t result = 0;
+  for (size_t i = 0; vector != 0; ++i, vector >>= 1) {
+    if (vector & 1) result ^= op[i];
+  }
+  return result;
+}
+
+Operator Square(const Operator& op) {
+  Operator result;
+  for (size_t i = 0; i < 32; ++i) result[i] = Apply(op, op[i]);
+  return result;
+}
+
+// Feeding one zero byte into the register is linear: it is one zero bit eight times over.
+Operator OneZeroByte() {
+  Operator op;
+  op[0] = 0xEDB88320u;
+  for (size_t i = 1; i < 32; ++i) op[i] = uint32_t{1} << (i - 1);
+  for (int i = 0; i < 3; ++i) op = Square(op);
+  return op;
+}
+
 }  // namespace
+
+void Crc32::UpdateZeros(uint64_t count) {
+  // Short runs are cheaper byte by byte than squaring operators.
+  if (count < 64) {
+    static constexpr uint8_t kZeros[64] = {};
+    Update(kZeros, static_cast<size_t>(count));
+    return;
+  }
+  // The operator for 2^k zero bytes, applied for each bit set in count.
+  Operator op = OneZeroByte();
+  for (;;) {
+    if (count & 1) state_ = Apply(op, state_);
+    count >>= 1;
+    if (count == 0) break;
+    op = Square(op);
+  }
+}
 
 void Crc32::Update(const uint8_t* data, size_t count) {
   const auto& t = kSliceTables;

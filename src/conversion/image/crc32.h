@@ -10,6 +10,8 @@ namespace pibgen {
 class Crc32 {
  public:
   void Update(const uint8_t* data, size_t count);
+  // The same as Update over count zero bytes, in time that grows with log(count).
+  void UpdateZeros(uint64_t count);
   uint32_t Value() const { return ~state_; }
 
  private:

@@ -9,6 +9,8 @@ namespace pibgen {
 namespace {
 
 constexpr size_t kBufferSize = size_t{1} << 20;
+// Zero runs at least this long go to the file as such, which may leave a hole for them.
+constexpr uint64_t kLongZeroRun = uint64_t{1} << 16;
 // Paths this long did not fit the tool's fixed path buffers; the limit is kept so a
 // description set that works here works everywhere the tool runs.
 constexpr size_t kMaxPathCharacters = 259;
@@ -19,9 +21,10 @@ bool PibImageFile::Open(const std::string& path, const file::FileIdentity& keep)
   if (path.empty() || file::CountPathCharacters(path) > kMaxPathCharacters) return false;
   const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
   if (file::CountPathCharacters(absolute) > kMaxPathCharacters) return false;
+  // The buffer comes first: running out of memory for it must not cost an existing file.
+  buffer_.resize(kBufferSize);
   file_ = file_system_.CreateImage(path, keep);
   if (!file_) return false;
-  buffer_.resize(kBufferSize);
   buffered_ = 0;
   bytes_written_ = 0;
   fault_ = ImageFault::kNone;
@@ -56,6 +59,10 @@ void PibImageFile::Write(const uint8_t* bytes, size_t count) {
 void PibImageFile::WriteZeros(uint64_t count) {
   bytes_written_ += count;
   if (fault_ != ImageFault::kNone) return;
+  if (count >= kLongZeroRun) {
+    if (DrainBuffer() && !file_->WriteZeros(count)) Fail(ImageFault::kWrite);
+    return;
+  }
   while (count > 0) {
     if (buffered_ == buffer_.size() && !DrainBuffer()) return;
     const size_t take = static_cast<size_t>(std::min<uint64_t>(count, buffer_.size() - buffered_));
@@ -83,6 +90,11 @@ bool PibImageFile::Seek(uint64_t offset) {
 bool PibImageFile::Read(uint8_t* bytes, size_t count) {
   if (!DrainBuffer()) return false;
   return file_->Read(bytes, count) || Fail(ImageFault::kRead);
+}
+
+bool PibImageFile::FindData(uint64_t offset, uint64_t* begin, uint64_t* end) {
+  if (!DrainBuffer()) return false;
+  return file_->FindData(offset, begin, end) || Fail(ImageFault::kRead);
 }
 
 bool PibImageFile::Close() {

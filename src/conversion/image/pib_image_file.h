@@ -19,6 +19,10 @@ enum class ImageFault { kNone, kWrite, kRead, kClose };
 class PibImageFile {
  public:
   explicit PibImageFile(file::FileSystem& file_system) : file_system_(file_system) {}
+  // An image still open here was not finished: it is emptied, never left half-written.
+  ~PibImageFile() { Discard(); }
+  PibImageFile(const PibImageFile&) = delete;
+  PibImageFile& operator=(const PibImageFile&) = delete;
 
   // Creates or truncates the image at path. Refuses an empty path, one of 260 characters or
   // more, one whose absolute form reaches 260 characters, and the file `keep`.
@@ -35,6 +39,8 @@ class PibImageFile {
   bool Length(uint64_t* length);
   bool Seek(uint64_t offset);
   bool Read(uint8_t* bytes, size_t count);
+  // The next stretch of stored data at or after offset; see file::ImageFile::FindData.
+  bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end);
   bool Close();
   // After a failure: empties the image and closes it, so nothing half-made looks finished.
   void Discard();

@@ -14,15 +14,26 @@ bool WriteChecksumAndClose(PibImageFile& image) {
   uint64_t length = 0;
   if (!image.Flush() || !image.Length(&length)) return false;
   if (length > kChecksumOffset) {
-    // Read back in blocks: an image may be far larger than memory should hold.
+    // Read back in blocks: an image may be far larger than memory should hold. Holes the
+    // file left for long zero runs are skipped and counted as the zeros they stand for.
     Crc32 crc;
-    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(length, kReadBlock)));
-    if (!image.Seek(kChecksumOffset + 1)) return false;
-    for (uint64_t left = length - kChecksumOffset - 1; left > 0;) {
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-      if (!image.Read(block.data(), take)) return false;
-      crc.Update(block.data(), take);
-      left -= take;
+    std::vector<uint8_t> block;
+    for (uint64_t position = kChecksumOffset + 1; position < length;) {
+      uint64_t begin = 0;
+      uint64_t end = 0;
+      if (!image.FindData(position, &begin, &end)) return false;
+      begin = std::clamp(begin, position, length);
+      end = std::clamp(end, begin, length);
+      if (begin == end) end = length;  // an empty stretch would never advance: read on
+      crc.UpdateZeros(begin - position);
+      if (!image.Seek(begin)) return false;
+      if (block.empty()) block.resize(static_cast<size_t>(std::min<uint64_t>(length, kReadBlock)));
+      for (position = begin; position < end;) {
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(end - position, block.size()));
+        if (!image.Read(block.data(), take)) return false;
+        crc.Update(block.data(), take);
+        position += take;
+      }
     }
     const uint8_t checksum = static_cast<uint8_t>(crc.Value() >> 24);
     if (!image.Seek(kChecksumOffset)) return false;

@@ -1,0 +1,137 @@
+// Runs one whole conversion of the input, taken as a description, through the DOM layer, the
+// description walk and the image writer, with files held in memory, and checks what must hold
+// for every input: the image is exactly as long as its fields, its checksum byte is right, every
+// child of every field is traced once, and a failure says one thing and leaves no image behind.
+// Each input that converts runs a second time with one file operation failing, picked by the
+// input's bytes.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <zlib.h>
+
+#include "cli/text_sink.h"
+#include "conversion/collect_field_entry.h"
+#include "conversion/image/write_field.h"
+#include "conversion/read_xml_to_pib_file.h"
+#include "file/failing_file_system.h"
+#include "file/memory_file_system.h"
+#include "xml/dom_document.h"
+
+namespace {
+
+// Images beyond this are not built in memory; the walk still runs on their description.
+constexpr uint64_t kLargestImage = uint64_t{4} << 20;
+
+class PrintRecorder final : public pibgen::TextSink {
+ public:
+  void Print(std::string_view text) override { prints.emplace_back(text); }
+  std::vector<std::string> prints;
+};
+
+void Require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "invariant broken: %s\n", what);
+  std::abort();
+}
+
+bool IsFailureMessage(const std::string& text) {
+  static const char* const kFixed[] = {"load xml file fail\n", "create pib file fail\n",
+                                       "write pib file fail\n", "read pib file fail\n",
+                                       "close pib file fail\n"};
+  for (const char* fixed : kFixed) {
+    if (text == fixed) return true;
+  }
+  // "in.xml:LINE: field N is ..., not an element" or "... has a negative size (S)", one line.
+  return text.rfind("in.xml:", 0) == 0 && text.find('\n') == text.size() - 1 &&
+         (text.find(", not an element\n") != std::string::npos ||
+          text.find(" has a negative size (-") != std::string::npos);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string description(reinterpret_cast<const char*>(data), size);
+
+  // What the walk will see: each field's children, in order, and each field's length.
+  const auto document = pibgen::xml::DomDocument::Load(description);
+  uint64_t expected_length = 0;
+  std::vector<std::string> expected_trace;
+  bool all_elements = true;
+  bool any_negative = false;
+  if (document) {
+    const pibgen::xml::DomNodeList fields = document->DocumentElement().ChildNodes();
+    for (size_t i = 0; i < fields.Length(); ++i) {
+      const pibgen::xml::DomNode field = fields.Item(i);
+      if (!field.IsElement()) {
+        all_elements = false;
+        break;
+      }
+      const pibgen::FieldEntry entry = pibgen::CollectFieldEntry(field, nullptr);
+      if (entry.size < 0 && pibgen::IsSizedField(entry)) any_negative = true;
+      expected_length += pibgen::FieldLength(entry);
+      const pibgen::xml::DomNodeList children = field.ChildNodes();
+      for (size_t j = 0; j < children.Length(); ++j) {
+        expected_trace.push_back(std::string(children.Item(j).Name()) + "--" +
+                                 children.Item(j).Text() + "\n");
+      }
+    }
+    if (all_elements && !any_negative && expected_length > kLargestImage) return 0;
+  }
+
+  pibgen::file::MemoryFileSystem files;
+  files.SetFile("in.xml", description);
+  PrintRecorder out;
+  pibgen::file::FailingFileSystem counting(files, 0);
+  const bool converted = pibgen::ReadXMLToPIBFile("in.xml", "out.bin", counting, out);
+
+  Require(files.File("in.xml") == description, "the description was changed");
+  if (!document || !all_elements || any_negative) {
+    Require(!converted, "a description that cannot be converted was converted");
+    Require(out.prints.size() == 1 && IsFailureMessage(out.prints[0]),
+            "a refused description must give exactly one failure message");
+    Require(!files.HasFile("out.bin"), "the destination was touched for a refused description");
+    return 0;
+  }
+  Require(converted, "a loadable description with element fields failed in memory");
+  Require(out.prints == expected_trace, "the trace is not one line per child node, in order");
+  const std::string& image = files.File("out.bin");
+  Require(image.size() == expected_length, "image length differs from the sum of field lengths");
+  if (image.size() >= 3) {
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(image.data() + 3),
+                            static_cast<uInt>(image.size() - 3));
+    Require(static_cast<uint8_t>(image[2]) == static_cast<uint8_t>(crc >> 24),
+            "byte 2 is not the top byte of the CRC-32 of bytes 3 to the end");
+  }
+
+  // Again, with one file operation failing.
+  const uint64_t operations = counting.Operations();
+  Require(operations >= 2, "a conversion reads the description and creates the image");
+  const uint64_t fail_at = 1 + std::hash<std::string>()(description) % operations;
+  pibgen::file::MemoryFileSystem retry_files;
+  retry_files.SetFile("in.xml", description);
+  retry_files.SetFile("out.bin", "keep");
+  pibgen::file::FailingFileSystem failing(retry_files, fail_at);
+  PrintRecorder retry_out;
+  Require(!pibgen::ReadXMLToPIBFile("in.xml", "out.bin", failing, retry_out),
+          "a conversion whose file operation failed reported success");
+  Require(failing.HasFailed() && !retry_out.prints.empty(), "the failure was not reported");
+  const std::string& message = retry_out.prints.back();
+  Require(IsFailureMessage(message), "a failed file operation gave no failure message");
+  Require(
+      retry_out.prints.size() - 1 <= expected_trace.size() &&
+          std::equal(retry_out.prints.begin(), retry_out.prints.end() - 1, expected_trace.begin()),
+      "before the failure message comes only the start of the trace");
+  const std::string& left = retry_files.File("out.bin");
+  if (message == "load xml file fail\n" || message == "create pib file fail\n") {
+    Require(left == "keep", "a failed load or create touched the destination");
+  } else {
+    Require(left.empty(), "a failed image was left with bytes in it");
+  }
+  return 0;
+}
