@@ -199,6 +199,8 @@ inline DomNodeList DomDocument::Children(uint32_t index) const {
     case kListed:
       break;
   }
+  // An element without children has no place in the child table to point at.
+  if (record.count == 0) return DomNodeList(this, nullptr, 0);
   return DomNodeList(this, child_ids_.data() + record.first, record.count);
 }
 
