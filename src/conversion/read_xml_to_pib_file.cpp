@@ -35,7 +35,8 @@ bool Convert(const std::string& source, const std::string& destination,
   // The description is read in pieces straight into the node table, never held whole.
   if (std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &source_identity)) {
     document = xml::DomDocument::Load(
-        [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); });
+        [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); }, nullptr,
+        xml::Attributes::kDrop);
   }
   if (!document) {
     out.Print("load xml file fail\n");

@@ -154,7 +154,7 @@ DomBuilder::DomBuilder() : document_(new DomDocument()) {
 }
 
 std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& read,
-                                               uint32_t* error_line) {
+                                               uint32_t* error_line, Attributes attributes) {
   SilenceLibxml();
   if (error_line != nullptr) *error_line = 0;
 
@@ -179,6 +179,7 @@ std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& 
           {1, kTextName, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed})) {
     return nullptr;
   }
+  builder.keep_attributes_ = attributes == Attributes::kKeep;
   BlockReader reader(read);
   builder.bytes_read_ = reader.total();
   // On failure this frees the reader's handle through BlockReader::Close, a no-op.
@@ -481,7 +482,7 @@ void DomBuilder::OnStartElement(void* ctx, const unsigned char* localname,
       qualified += View(localname);
       builder->StartElement(context, builder->InternName(qualified));
     }
-    if (!builder->failed_ && attribute_count > 0) {
+    if (!builder->failed_ && attribute_count > 0 && builder->keep_attributes_) {
       builder->AddAttributes(context, attribute_count, attributes);
     }
   } catch (const std::bad_alloc&) {

@@ -18,7 +18,7 @@ namespace pibgen::xml {
 class DomBuilder {
  public:
   static std::unique_ptr<DomDocument> Build(const DomDocument::ReadFunction& read,
-                                            uint32_t* error_line);
+                                            uint32_t* error_line, Attributes attributes);
 
  private:
   DomBuilder();
@@ -85,6 +85,7 @@ class DomBuilder {
     bool folded;  // the element's record holds its text
     size_t list_start;
   };
+  bool keep_attributes_ = true;
   bool failed_ = false;
   bool have_root_ = false;
   std::vector<OpenElement> open_;  // outermost first

@@ -6,7 +6,8 @@
 
 namespace pibgen::xml {
 
-std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t* error_line) {
+std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t* error_line,
+                                               Attributes attributes) {
   size_t position = 0;
   return DomBuilder::Build(
       [&](char* buffer, size_t capacity) -> ptrdiff_t {
@@ -15,11 +16,12 @@ std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t*
         position += take;
         return static_cast<ptrdiff_t>(take);
       },
-      error_line);
+      error_line, attributes);
 }
 
-std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read, uint32_t* error_line) {
-  return DomBuilder::Build(read, error_line);
+std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read, uint32_t* error_line,
+                                               Attributes attributes) {
+  return DomBuilder::Build(read, error_line, attributes);
 }
 
 std::optional<std::string_view> DomNode::Attribute(std::string_view name) const {

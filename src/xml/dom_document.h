@@ -15,6 +15,10 @@ namespace pibgen::xml {
 
 enum class NodeKind : uint8_t { kElement, kText, kCData, kComment, kProcessingInstruction };
 
+// Whether a load records the elements' attributes. The conversion never looks at them, and a
+// description names most of its fields, so it leaves them out.
+enum class Attributes : uint8_t { kKeep, kDrop };
+
 class DomDocument;
 class DomNodeList;
 
@@ -36,7 +40,8 @@ class DomNode {
   DomNodeList ChildNodes() const;
   // Line of the description the node starts on, counting from 1.
   uint32_t Line() const;
-  // The value of an element's attribute by qualified name, or nothing when it has none.
+  // The value of an element's attribute by qualified name, or nothing when it has none (or
+  // the document was loaded without attributes).
   std::optional<std::string_view> Attribute(std::string_view name) const;
 
  private:
@@ -84,14 +89,15 @@ class DomDocument {
   // Then, if error_line is given, it receives the line of the first syntax error, or 0 when
   // the parser reported none (the document reached outside, grew beyond bounds, or could
   // not be read).
-  static std::unique_ptr<DomDocument> Load(std::string_view bytes, uint32_t* error_line = nullptr);
+  static std::unique_ptr<DomDocument> Load(std::string_view bytes, uint32_t* error_line = nullptr,
+                                           Attributes attributes = Attributes::kKeep);
 
   // Reads up to `capacity` bytes into `buffer`; returns how many, 0 at the end, -1 on failure.
   using ReadFunction = std::function<ptrdiff_t(char* buffer, size_t capacity)>;
   // The same, reading the document piece by piece, so it is never held whole. Null also
   // when a read fails.
-  static std::unique_ptr<DomDocument> Load(const ReadFunction& read,
-                                           uint32_t* error_line = nullptr);
+  static std::unique_ptr<DomDocument> Load(const ReadFunction& read, uint32_t* error_line = nullptr,
+                                           Attributes attributes = Attributes::kKeep);
 
   DomNode DocumentElement() const { return DomNode(this, root_); }
 

@@ -9,7 +9,8 @@ constexpr size_t kHugePage = size_t{2} << 20;
 
 size_t RoundUp(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
-// Maps bytes (a multiple of kHugePage) starting on a huge-page boundary.
+// Maps bytes (a multiple of kHugePage) starting on a 2 MiB boundary, so that growing can move
+// whole page tables instead of copying.
 void* MapAligned(size_t bytes) {
   const size_t span = bytes + kHugePage;
   void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -19,8 +20,8 @@ void* MapAligned(size_t bytes) {
   if (aligned > start) ::munmap(raw, aligned - start);
   const size_t tail = start + span - (aligned + bytes);
   if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + bytes), tail);
-  // Only advice: where huge pages are off or not to be had, nothing changes.
-  (void)::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  // No MADV_HUGEPAGE: where the kernel compacts memory to find huge pages, a busy machine
+  // made runs stall in the kernel; ordinary pages cost about the same and keep runs steady.
   return reinterpret_cast<void*>(aligned);
 }
 
