@@ -6,26 +6,11 @@
 
 #include "check/check_field.h"
 #include "check/finding.h"
+#include "conversion/describe_node_kind.h"
 #include "xml/dom_document.h"
 
 namespace pibgen {
 namespace {
-
-const char* Describe(xml::NodeKind kind) {
-  switch (kind) {
-    case xml::NodeKind::kText:
-      return "text";
-    case xml::NodeKind::kCData:
-      return "a CDATA section";
-    case xml::NodeKind::kComment:
-      return "a comment";
-    case xml::NodeKind::kProcessingInstruction:
-      return "a processing instruction";
-    case xml::NodeKind::kElement:
-      break;
-  }
-  return "an element";
-}
 
 std::vector<Finding> Load(const std::string& path, file::FileSystem& file_system,
                           std::unique_ptr<xml::DomDocument>& document) {
@@ -77,7 +62,8 @@ void CheckFields(const std::string& path, const xml::DomDocument& document, Chec
       offset += CheckField(field, i + 1, offset, findings);
     } else {
       findings.push_back({field.Line(), Severity::kError,
-                          "field " + std::to_string(i + 1) + " is " + Describe(field.Kind()) +
+                          "field " + std::to_string(i + 1) + " is " +
+                              DescribeNodeKind(field.Kind()) +
                               ", not an element; the conversion refuses the description"});
     }
     std::stable_sort(findings.begin(), findings.end(),

@@ -1,29 +1,12 @@
 #include "conversion/check_structure.h"
 
 #include "conversion/child_name.h"
+#include "conversion/describe_node_kind.h"
 #include "conversion/image/parse_decimal.h"
 #include "conversion/image/write_field.h"
 
 namespace pibgen {
-namespace {
-
-const char* Describe(xml::NodeKind kind) {
-  switch (kind) {
-    case xml::NodeKind::kText:
-      return "text";
-    case xml::NodeKind::kCData:
-      return "a CDATA section";
-    case xml::NodeKind::kComment:
-      return "a comment";
-    case xml::NodeKind::kProcessingInstruction:
-      return "a processing instruction";
-    case xml::NodeKind::kElement:
-      break;
-  }
-  return "an element";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool CheckStructure(const xml::DomDocument& document, const std::string& source, TextSink& out) {
   std::string scratch;
@@ -32,7 +15,7 @@ bool CheckStructure(const xml::DomDocument& document, const std::string& source,
     const xml::DomNode field = fields.Item(i);
     if (!field.IsElement()) {
       out.Print(source + ":" + std::to_string(field.Line()) + ": field " + std::to_string(i + 1) +
-                " is " + Describe(field.Kind()) + ", not an element\n");
+                " is " + DescribeNodeKind(field.Kind()) + ", not an element\n");
       return false;
     }
     // Only the last "type" and "size" children count; their texts are looked at in place,
