@@ -6,7 +6,6 @@
 #include "conversion/image/write_field.h"
 
 namespace pibgen {
-namespace {}  // namespace
 
 bool CheckStructure(const xml::DomDocument& document, const std::string& source, TextSink& out) {
   std::string scratch;
