@@ -9,9 +9,9 @@
 
 namespace pibgen::xml {
 
-// Memory for a large GrowingArray: blocks mapped on huge-page boundaries and advised to use
-// huge pages, grown by moving their pages rather than copying them. A table of a hundred
-// megabytes built from 4 KiB pages costs tens of thousands of page faults as it is written.
+// Memory for a large GrowingArray: blocks mapped on 2 MiB boundaries and grown by moving
+// their pages rather than copying them, so a table of a hundred megabytes is never copied
+// as it grows.
 class LargeBlock {
  public:
   // A block of at least bytes, holding the first used bytes of old (a block of this kind
