@@ -19,6 +19,7 @@
 #include "conversion/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "file/posix_file_system.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -58,23 +59,17 @@ class FixedSink final : public TextSink {
 
 class AllocationFailureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/pibgen-allocation-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { (void)std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(scratch_.Made()); }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
   void Put(const std::string& name, const std::string& contents) const {
-    std::ofstream(Path(name), std::ios::binary) << contents;
+    testing::ScratchDirectory::Put(Path(name), contents);
   }
   std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
+    return testing::ScratchDirectory::Get(Path(name));
   }
+
+  testing::ScratchDirectory scratch_{"allocation-test"};
 
   // Converts with the allocator armed; everything else in the test runs unarmed.
   bool Convert(uint64_t fail_allocation, size_t cap) {
@@ -90,7 +85,6 @@ class AllocationFailureTest : public ::testing::Test {
     return converted;
   }
 
-  std::string dir_;
   file::PosixFileSystem files_;
   FixedSink out_;
 };

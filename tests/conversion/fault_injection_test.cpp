@@ -14,6 +14,7 @@
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
 #include "file/posix_file_system.h"
+#include "scratch_directory.h"
 #include "text_capture.h"
 
 namespace pibgen {
@@ -47,25 +48,17 @@ class MemoryBackend final : public Backend {
 
 class DiskBackend final : public Backend {
  public:
-  DiskBackend() {
-    char pattern[] = "/tmp/pibgen-fault-test-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) dir_ = pattern;
-  }
-  ~DiskBackend() override { (void)std::system(("rm -rf '" + dir_ + "'").c_str()); }
   file::FileSystem& Files() override { return files_; }
-  std::string Path(const std::string& name) const override { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const override { return scratch_.Path(name); }
   void Put(const std::string& name, const std::string& contents) override {
-    std::ofstream(Path(name), std::ios::binary) << contents;
+    testing::ScratchDirectory::Put(Path(name), contents);
   }
   std::string Get(const std::string& name) override {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
+    return testing::ScratchDirectory::Get(Path(name));
   }
 
  private:
-  std::string dir_;
+  testing::ScratchDirectory scratch_{"fault-test"};
   file::PosixFileSystem files_;
 };
 

@@ -9,30 +9,25 @@
 #include <sstream>
 #include <string>
 
+#include "scratch_directory.h"
+
 namespace pibgen::file {
 namespace {
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/pibgen-file-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { (void)std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(scratch_.Made()); }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
   static void Put(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
+    pibgen::testing::ScratchDirectory::Put(path, contents);
   }
   static std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
+    return pibgen::testing::ScratchDirectory::Get(path);
   }
 
-  std::string dir_;
+  pibgen::testing::ScratchDirectory scratch_{"file-test"};
+  const std::string& dir_ = scratch_.Dir();
   PosixFileSystem files_;
 };
 

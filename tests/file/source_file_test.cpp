@@ -8,6 +8,7 @@
 
 #include "file/memory_file_system.h"
 #include "file/posix_file_system.h"
+#include "scratch_directory.h"
 
 namespace pibgen::file {
 namespace {
@@ -26,15 +27,11 @@ std::string ReadAll(SourceFile& source, size_t piece) {
 
 class PosixSourceFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/pibgen-source-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { (void)std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void SetUp() override { ASSERT_TRUE(scratch_.Made()); }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
 
-  std::string dir_;
+  pibgen::testing::ScratchDirectory scratch_{"source-test"};
+  const std::string& dir_ = scratch_.Dir();
   PosixFileSystem files_;
 };
 
