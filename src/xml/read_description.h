@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_system.h"
+#include "xml/description_handler.h"
+
+namespace pibgen::xml {
+
+// Why a read ended before the end of the description.
+enum class ReadFailure {
+  kNone,
+  kUnreadable,     // the source could not be read
+  kNotWellFormed,  // not XML, or not in an encoding the parser knows
+  kEntity,         // a reference to an external entity or to one the document does not declare
+  kTooDeep,        // elements nested beyond the parser's limit
+  kBeyondBounds,   // entities expand the text far beyond what the input holds
+  kStopped,        // the handler returned false
+};
+
+struct ReadResult {
+  ReadFailure failure = ReadFailure::kNone;
+  uint32_t line = 0;   // where the parser found the document wrong (0: no line to give)
+  uint64_t bytes = 0;  // bytes read from the source
+  bool ok() const { return failure == ReadFailure::kNone; }
+};
+
+// Reads the description from source to its end and hands it to handler in document order,
+// holding no more of it than the field child being read. Text that is only white space
+// between elements forms no node. Entities are replaced by their text; nothing outside
+// source is read. The handler may have been told of fields before a failure is found.
+ReadResult ReadDescription(file::SourceFile& source, DescriptionHandler& handler);
+
+}  // namespace pibgen::xml
