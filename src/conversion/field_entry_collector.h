@@ -1,27 +1,28 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "cli/text_sink.h"
 #include "conversion/image/field_entry.h"
-#include "xml/dom_document.h"
 
 namespace pibgen {
 
-// Builds the FieldEntry of one field element from its children: "type", "size" and "value"
-// by exact name, the last occurrence winning; other children set nothing. With a trace sink,
-// prints "name--text" for every child before interpreting it.
-FieldEntry CollectFieldEntry(const xml::DomNode& field, TextSink* trace);
-
-// The same for field after field, reusing its storage: a description of a million fields
-// then costs no allocation per field.
+// Builds the FieldEntry of one field from its children as they arrive: "type", "size" and
+// "value" by exact name, the last occurrence winning; other children set nothing. With a
+// trace sink, prints "name--text" for every child before interpreting it. Its storage is
+// reused from field to field: a description of a million fields costs no allocation per
+// field.
 class FieldEntryCollector {
  public:
-  const FieldEntry& Collect(const xml::DomNode& field, TextSink* trace);
+  // Starts a new field with every setting at its default.
+  void Begin();
+  // One child of the field: its node name and its trimmed text.
+  void Add(std::string_view name, std::string_view text, TextSink* trace);
+  const FieldEntry& Entry() const { return entry_; }
 
  private:
   FieldEntry entry_;
-  std::string scratch_;
   std::string line_;
 };
 

@@ -145,6 +145,18 @@ class PosixSourceFile final : public SourceFile {
   int fd_;
 };
 
+FileIdentity IdentityOf(const struct stat& status) {
+  constexpr int64_t kNanoseconds = 1000000000;
+  FileIdentity identity;
+  identity.known = true;
+  identity.device = static_cast<uint64_t>(status.st_dev);
+  identity.inode = static_cast<uint64_t>(status.st_ino);
+  identity.size = static_cast<uint64_t>(status.st_size);
+  identity.modified_ns = status.st_mtim.tv_sec * kNanoseconds + status.st_mtim.tv_nsec;
+  identity.changed_ns = status.st_ctim.tv_sec * kNanoseconds + status.st_ctim.tv_nsec;
+  return identity;
+}
+
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
 // keeps a FIFO from stalling the open; it changes nothing for a regular file.
 int OpenRegularFile(const std::string& path, FileIdentity* identity) {
@@ -156,11 +168,7 @@ int OpenRegularFile(const std::string& path, FileIdentity* identity) {
     ::close(fd);
     return -1;
   }
-  if (identity != nullptr) {
-    identity->known = true;
-    identity->device = static_cast<uint64_t>(status.st_dev);
-    identity->inode = static_cast<uint64_t>(status.st_ino);
-  }
+  if (identity != nullptr) *identity = IdentityOf(status);
   return fd;
 }
 
@@ -181,9 +189,7 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
   struct stat status;
   bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   if (ok) {
-    identity->known = true;
-    identity->device = static_cast<uint64_t>(status.st_dev);
-    identity->inode = static_cast<uint64_t>(status.st_ino);
+    *identity = IdentityOf(status);
     contents->clear();
     contents->resize(static_cast<size_t>(status.st_size));
     size_t filled = 0;
