@@ -26,13 +26,14 @@ namespace pibgen::xml {
 struct LibxmlSaxParser::State {
   void* user = nullptr;
   xmlParserCtxt* main = nullptr;
-  // What the entity guards refused, and where.
-  LoadError refusal;
-  bool stopped_by_reader = false;
-  // The first error libxml2 reported, classified.
-  bool have_error = false;
-  LoadFailure error_failure = LoadFailure::kSyntax;
-  uint32_t error_line = 0;
+  // The first reason the parse stopped: a refusal of the entity guards, an error libxml2
+  // reported (classified), or the reader's Stop (kReader). What follows from it is not news.
+  LoadError first;
+  void Note(LoadFailure failure, uint32_t line) {
+    if (first.failure != LoadFailure::kNone) return;
+    first.failure = failure;
+    first.line = line;
+  }
 };
 
 namespace {
@@ -56,11 +57,16 @@ State* StateOf(void* ctx) {
 #endif
 }
 
-xmlDoc* DocumentOf(xmlParserCtxt* context) {
+// The document libxml2 builds for the DTD's declarations while the parse goes on. Its
+// accessor from 2.14 on hands the document over, so it is only for the end.
+xmlDoc* DocumentOf(xmlParserCtxt* context) { return context->myDoc; }
+
+void FreeDocument(xmlParserCtxt* context) {
 #if PIBGEN_LIBXML_CONTEXT_ACCESSORS
-  return xmlCtxtGetDocument(context);
+  xmlFreeDoc(xmlCtxtGetDocument(context));
 #else
-  return context->myDoc;
+  xmlFreeDoc(context->myDoc);
+  context->myDoc = nullptr;
 #endif
 }
 
@@ -103,14 +109,13 @@ void StopContexts(xmlParserCtxt* context, State* state) {
 void Refuse(void* ctx, LoadFailure failure, const char* reference, const xmlChar* name) {
   xmlParserCtxt* context = ContextOf(ctx);
   State* state = StateOf(ctx);
-  if (state->refusal.failure == LoadFailure::kNone) {
-    state->refusal.failure = failure;
+  if (state->first.failure == LoadFailure::kNone) {
     // The line in the document, not in an entity's text.
-    state->refusal.line = InputLine(state->main != nullptr ? state->main : context, false);
+    state->Note(failure, InputLine(state->main != nullptr ? state->main : context, false));
     if (name != nullptr) {
-      state->refusal.entity = reference;
-      state->refusal.entity += reinterpret_cast<const char*>(name);
-      state->refusal.entity += ';';
+      state->first.entity = reference;
+      state->first.entity += reinterpret_cast<const char*>(name);
+      state->first.entity += ';';
     }
   }
   StopContexts(context, state);
@@ -177,15 +182,12 @@ LoadFailure Classify(const xmlError& error) {
 }
 
 void NoteError(State* state, ErrorPointer error) {
-  if (state == nullptr || error == nullptr || state->have_error || error->level < XML_ERR_ERROR) {
-    return;
-  }
-  state->have_error = true;
-  state->error_failure = Classify(*error);
+  if (state == nullptr || error == nullptr || error->level < XML_ERR_ERROR) return;
   // The line in the document, not in an entity's text, which error->line may count.
-  state->error_line = state->main != nullptr ? InputLine(state->main, false)
-                      : error->line > 0      ? static_cast<uint32_t>(error->line)
-                                             : 0;
+  const uint32_t line = state->main != nullptr ? InputLine(state->main, false)
+                        : error->line > 0      ? static_cast<uint32_t>(error->line)
+                                               : 0;
+  state->Note(Classify(*error), line);
 }
 
 #if PIBGEN_LIBXML_CONTEXT_ERROR_HANDLER
@@ -200,10 +202,7 @@ template <typename Flags>
 xmlParserErrors RefuseResource(void* state, const char*, const char*, xmlResourceType, Flags,
                                xmlParserInput** out) {
   *out = nullptr;
-  auto* refused = static_cast<State*>(state);
-  if (refused->refusal.failure == LoadFailure::kNone) {
-    refused->refusal.failure = LoadFailure::kExternalEntity;
-  }
+  static_cast<State*>(state)->Note(LoadFailure::kExternalEntity, 0);
   return XML_IO_EACCES;
 }
 #else
@@ -310,7 +309,7 @@ void LibxmlSaxParser::Configure() {
 
 LibxmlSaxParser::~LibxmlSaxParser() {
   if (context_ == nullptr) return;
-  if (xmlDoc* document = DocumentOf(context_)) xmlFreeDoc(document);
+  FreeDocument(context_);
   xmlFreeParserCtxt(context_);
 }
 
@@ -328,15 +327,13 @@ bool LibxmlSaxParser::Push(const char* data, size_t size, bool last) {
     size -= kMaxPiece;
   }
   return xmlParseChunk(context_, data, static_cast<int>(size), last ? 1 : 0) == 0 &&
-         state_->refusal.failure == LoadFailure::kNone && !state_->stopped_by_reader;
+         state_->first.failure == LoadFailure::kNone;
 }
 
 LoadError LibxmlSaxParser::Result() const {
   if (context_ == nullptr) return {LoadFailure::kReader, 0, {}};
-  if (state_->refusal.failure != LoadFailure::kNone) return state_->refusal;
-  if (state_->stopped_by_reader) return {LoadFailure::kReader, 0, {}};
+  if (state_->first.failure != LoadFailure::kNone) return state_->first;
   if (WellFormed(context_)) return {};
-  if (state_->have_error) return {state_->error_failure, state_->error_line, {}};
   return {LoadFailure::kSyntax, InputLine(context_, true), {}};
 }
 
@@ -346,7 +343,7 @@ uint32_t LibxmlSaxParser::Line(void* ctx) { return InputLine(ContextOf(ctx), tru
 
 void LibxmlSaxParser::Stop(void* ctx) {
   State* state = StateOf(ctx);
-  state->stopped_by_reader = true;
+  state->Note(LoadFailure::kReader, 0);
   StopContexts(ContextOf(ctx), state);
 }
 
