@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "check/check_field.h"
 #include "check/finding.h"
 #include "conversion/structure_rules.h"
+#include "xml/libxml_sax_parser.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -50,20 +52,34 @@ class DescriptionCheck final : public xml::DescriptionHandler {
   uint64_t offset_ = 0;
 };
 
-Finding LoadFailure(const xml::ReadResult& read) {
+// Says why the description could not be read; the conversion only says that it could not.
+Finding DescribeFailure(const xml::ReadResult& read) {
+  std::string message = "not well-formed XML";
   switch (read.failure) {
-    case xml::ReadFailure::kUnreadable:
-      return {0, Severity::kError, "cannot read the description"};
+    case xml::ReadFailure::kNone:
     case xml::ReadFailure::kNotWellFormed:
-    case xml::ReadFailure::kTooDeep:
-      if (read.line > 0) return {read.line, Severity::kError, "not well-formed XML"};
       break;
-    default:
+    case xml::ReadFailure::kUnreadable:
+    case xml::ReadFailure::kStopped:
+      message = "cannot read the description";
+      break;
+    case xml::ReadFailure::kExternalEntity:
+      message = read.entity.empty()
+                    ? "reference to an external resource, which is never read"
+                    : "reference to external entity " + read.entity + ", which is never read";
+      break;
+    case xml::ReadFailure::kUndeclaredEntity:
+      message = "reference to entity " + read.entity + ", which the description does not declare";
+      break;
+    case xml::ReadFailure::kTooDeep:
+      message = "elements nest deeper than the XML parser's limit of " +
+                std::to_string(xml::kMaxNestingDepth) + " levels";
+      break;
+    case xml::ReadFailure::kBeyondBounds:
+      message = "entity references expand beyond the XML parser's limit";
       break;
   }
-  return {0, Severity::kError,
-          "the description cannot be loaded: it refers to external entities or expands "
-          "beyond bounds"};
+  return {read.line, Severity::kError, message};
 }
 
 // Prints the findings and counts them.
@@ -94,7 +110,7 @@ CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_sy
   DescriptionCheck check;
   if (const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(path, nullptr)) {
     const xml::ReadResult read = xml::ReadDescription(*input, check);
-    if (!read.ok()) check.findings = {LoadFailure(read)};
+    if (!read.ok()) check.findings = {DescribeFailure(read)};
   } else {
     check.findings = {{0, Severity::kError, "cannot read the description"}};
   }

@@ -40,6 +40,7 @@ class FieldCheck {
   // A numeric field of type, whose values from min to max are written faithfully.
   void CheckNumericValue(std::string_view type, int64_t min, int64_t max);
   void CheckByteArrayValue();
+  std::string ShortValueBytes(uint64_t size) const;
   void CheckChecksumOverlap(uint64_t offset, uint64_t length);
 
   std::vector<Finding>& findings_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "file/file_system.h"
 #include "xml/description_handler.h"
@@ -10,17 +11,19 @@ namespace pibgen::xml {
 // Why a read ended before the end of the description.
 enum class ReadFailure {
   kNone,
-  kUnreadable,     // the source could not be read
-  kNotWellFormed,  // not XML, or not in an encoding the parser knows
-  kEntity,         // a reference to an external entity or to one the document does not declare
-  kTooDeep,        // elements nested beyond the parser's limit
-  kBeyondBounds,   // entities expand the text far beyond what the input holds
-  kStopped,        // the handler returned false
+  kUnreadable,        // the source could not be read
+  kNotWellFormed,     // not XML, or not in an encoding the parser knows
+  kExternalEntity,    // a reference to an external entity or DTD, which is never read
+  kUndeclaredEntity,  // a reference to an entity the document does not declare
+  kTooDeep,           // elements nest beyond the parser's limit (kMaxNestingDepth)
+  kBeyondBounds,      // entities expand far beyond what the input holds
+  kStopped,           // the handler returned false
 };
 
 struct ReadResult {
   ReadFailure failure = ReadFailure::kNone;
-  uint32_t line = 0;   // where the parser found the document wrong (0: no line to give)
+  uint32_t line = 0;   // where the document went wrong, when known; 0 otherwise
+  std::string entity;  // the entity failures: the reference, "&name;" or "%name;"
   uint64_t bytes = 0;  // bytes read from the source
   bool ok() const { return failure == ReadFailure::kNone; }
 };

@@ -316,13 +316,18 @@ TEST(ReadDescription, SaysWhyAndWhereItFailed) {
     std::string text;
     ReadFailure failure;
     uint32_t line;
+    const char* entity;
   };
+  std::string nested = "<r>\n";
+  for (int i = 0; i < 300; ++i) nested += "<e>";
   std::string laughs = "<!DOCTYPE r [<!ENTITY a0 'lol'>";
   for (int i = 1; i < 10; ++i) {
     laughs += "<!ENTITY a" + std::to_string(i) + " '";
     for (int k = 0; k < 10; ++k) laughs += "&a" + std::to_string(i - 1) + ";";
     laughs += "'>";
   }
+  laughs += "]>\n<r><f>&a9;</f></r>";
+  // Beyond the reader's own bounds, which libxml2's limits let pass.
   const std::string big = "<!DOCTYPE r [<!ENTITY big '" + std::string(1 << 20, 'x') + "'>]><r>";
   std::string blanks = "<!DOCTYPE r [<!ENTITY s '" + std::string(100000, ' ') + "'>]><r><f>";
   for (int i = 0; i < 5000; ++i) blanks += "&s;";
@@ -333,30 +338,40 @@ TEST(ReadDescription, SaysWhyAndWhereItFailed) {
     in_attributes += "<f name='&big;'/>";
   }
   const std::string long_run(20 << 20, 'a');  // longer than the allowance, but all in the input
-  for (const Case& c : {
-           Case{"<r>\n<f>\n</g>\n</r>", ReadFailure::kNotWellFormed, 3},
-           Case{"<r>\n\n<f a='1' a='2'/></r>", ReadFailure::kNotWellFormed, 3},
-           Case{"", ReadFailure::kNotWellFormed, 1},
-           Case{"<r>\n<f/>\n", ReadFailure::kNotWellFormed, 3},
-           Case{"<r/><r/>", ReadFailure::kNotWellFormed, 1},
-           Case{"<r>\xFF</r>", ReadFailure::kNotWellFormed, 1},
-           Case{std::string("<r>\0</r>", 8), ReadFailure::kNotWellFormed, 1},
-           Case{"<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<r>&e;</r>",
-                ReadFailure::kEntity, 0},
-           Case{"<!DOCTYPE r [<!ENTITY % p SYSTEM '/etc/hostname'> %p;]><r/>", ReadFailure::kEntity,
-                0},
-           Case{laughs + "]><r><f>&a9;</f></r>", ReadFailure::kNotWellFormed, 1},  // libxml2's own
-           Case{blanks + "</f></r>", ReadFailure::kBeyondBounds, 0},
-           Case{quadratic + "</f></r>", ReadFailure::kBeyondBounds, 0},
-           Case{in_attributes + "</r>", ReadFailure::kBeyondBounds, 0},
-           Case{"<r><f>" + long_run + "</f></r>", ReadFailure::kNone, 0},
-           Case{"<!DOCTYPE r SYSTEM '/etc/hostname'><r/>", ReadFailure::kNone, 0},
-       }) {
+  const Case cases[] = {
+      {"<r>\n<f>\n</g>\n</r>", ReadFailure::kNotWellFormed, 3, ""},
+      {"<r>\n\n<f a='1' a='2'/></r>", ReadFailure::kNotWellFormed, 3, ""},
+      {"", ReadFailure::kNotWellFormed, 1, ""},
+      {"<r>\n<f/>\n", ReadFailure::kNotWellFormed, 3, ""},
+      {"<r/><r/>", ReadFailure::kNotWellFormed, 1, ""},
+      {"<r>\xFF</r>", ReadFailure::kNotWellFormed, 1, ""},
+      {std::string("<r>\0</r>", 8), ReadFailure::kNotWellFormed, 1, ""},
+      {"<r>\n<f>&undefined;</f>\n</r>", ReadFailure::kUndeclaredEntity, 2, "&undefined;"},
+      // Declared, if at all, only in the external subset, which is never read.
+      {"<!DOCTYPE r SYSTEM 'types.dtd'>\n<r>\n<f>&blob;</f></r>", ReadFailure::kUndeclaredEntity, 3,
+       "&blob;"},
+      {"<!DOCTYPE r SYSTEM 'types.dtd'>\n<r>\n<f v='&blob;'/></r>", ReadFailure::kUndeclaredEntity,
+       3, "&blob;"},
+      {"<!DOCTYPE r [\n%p;]><r/>", ReadFailure::kUndeclaredEntity, 2, "%p;"},
+      {"<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<r><f>&e;</f></r>",
+       ReadFailure::kExternalEntity, 2, "&e;"},
+      {"<!DOCTYPE r [<!ENTITY % p SYSTEM '/etc/hostname'>\n%p;]><r/>", ReadFailure::kExternalEntity,
+       2, "%p;"},
+      {nested, ReadFailure::kTooDeep, 2, ""},
+      {laughs, ReadFailure::kBeyondBounds, 2, ""},
+      {blanks + "</f></r>", ReadFailure::kBeyondBounds, 0, ""},
+      {quadratic + "</f></r>", ReadFailure::kBeyondBounds, 0, ""},
+      {in_attributes + "</r>", ReadFailure::kBeyondBounds, 0, ""},
+      {"<r><f>" + long_run + "</f></r>", ReadFailure::kNone, 0, ""},
+      {"<!DOCTYPE r SYSTEM '/etc/hostname'><r/>", ReadFailure::kNone, 0, ""},
+  };
+  for (const Case& c : cases) {
     PieceSource source(c.text);
     Dump dump(false);
     const ReadResult result = ReadDescription(source, dump);
     EXPECT_EQ(result.failure, c.failure) << c.text.substr(0, 80);
     EXPECT_EQ(result.line, c.line) << c.text.substr(0, 80);
+    EXPECT_EQ(result.entity, c.entity) << c.text.substr(0, 80);
   }
 }
 
