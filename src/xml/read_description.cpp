@@ -16,6 +16,7 @@ namespace {
 // for every two bytes read; past that the description counts as an expansion bomb.
 constexpr uint64_t kExpansionAllowance = uint64_t{16} << 20;
 constexpr uint64_t kNodeAllowance = uint64_t{1} << 20;
+constexpr size_t kBlockSize = size_t{256} << 10;
 
 // Depth of the open elements: the root is 1, a field 2, a field's element child 3.
 constexpr uint32_t kInRoot = 1;
@@ -45,6 +46,7 @@ class Reader {
 
  private:
   static int Read(void* self, char* buffer, int length);
+  bool Refill();
   // Runs one callback's step on the reader behind ctx; none once the read has failed.
   template <typename Step>
   static void Guard(void* ctx, Step step);
@@ -57,7 +59,12 @@ class Reader {
     if (!go_on) Fail(ReadFailure::kStopped);
   }
   // Counts text kept and nodes met against what the input read so far allows.
-  void Spend(uint64_t chars, uint64_t nodes);
+  void Spend(uint64_t chars, uint64_t nodes) {
+    chars_ += chars;
+    nodes_ += nodes;
+    if (chars_ > chars_limit_ || nodes_ > nodes_limit_) CheckBounds();
+  }
+  void CheckBounds();
   void Fail(ReadFailure failure);
   uint32_t Line() const { return LibxmlSaxParser::Line(ctx_); }
 
@@ -65,11 +72,17 @@ class Reader {
   DescriptionHandler& handler_;
   void* ctx_ = nullptr;  // the parser context of the callback running
   ReadFailure failure_ = ReadFailure::kNone;
+  std::vector<char> block_;  // the source is read a block at a time
+  size_t block_begin_ = 0;
+  size_t block_end_ = 0;
   bool unreadable_ = false;
   bool at_end_ = false;
   uint64_t bytes_read_ = 0;
   uint64_t chars_ = 0;
   uint64_t nodes_ = 0;
+  // Bounds below which Spend need not look at the input again; they only grow.
+  uint64_t chars_limit_ = 0;
+  uint64_t nodes_limit_ = 0;
   uint32_t depth_ = 0;
   bool had_root_ = false;
   uint32_t root_children_ = 0;
@@ -81,32 +94,41 @@ class Reader {
   std::string text_;
   // A run of characters not yet ended by another node. Until something visible comes it may
   // be white space between elements, which forms no node: run_start_ is where it began in
-  // text_, run_line_ the line it began on, run_newlines_ the line feeds up to now.
+  // text_, run_chars_ how much it has added there.
   bool run_open_ = false;
   bool run_visible_ = false;
   size_t run_start_ = 0;
-  uint32_t run_line_ = 0;
-  uint32_t run_newlines_ = 0;
   uint64_t run_chars_ = 0;
 };
 
-// Hands libxml2 what it asks for, gathering short reads: it needs the first bytes together
-// to tell the encoding.
+// Hands libxml2 the pieces it asks for out of large reads of the source.
 int Reader::Read(void* self, char* buffer, int length) {
   Reader& reader = *static_cast<Reader*>(self);
-  const auto wanted = static_cast<size_t>(std::max(length, 0));
-  size_t got = 0;
-  while (got < wanted && !reader.at_end_) {
-    const ptrdiff_t piece = reader.source_.Read(buffer + got, wanted - got);
-    if (piece < 0 || static_cast<size_t>(piece) > wanted - got) {
-      reader.unreadable_ = true;
-      return -1;
+  if (reader.block_begin_ == reader.block_end_ && !reader.Refill()) return -1;
+  const size_t take =
+      std::min(static_cast<size_t>(std::max(length, 0)), reader.block_end_ - reader.block_begin_);
+  std::memcpy(buffer, reader.block_.data() + reader.block_begin_, take);
+  reader.block_begin_ += take;
+  return static_cast<int>(take);
+}
+
+// Fills the block as far as the source goes. Short reads are gathered up: the parser needs
+// the first bytes together to tell the encoding.
+bool Reader::Refill() {
+  block_.resize(kBlockSize);
+  block_begin_ = 0;
+  block_end_ = 0;
+  while (!at_end_ && block_end_ < kBlockSize) {
+    const ptrdiff_t piece = source_.Read(block_.data() + block_end_, kBlockSize - block_end_);
+    if (piece < 0 || static_cast<size_t>(piece) > kBlockSize - block_end_) {
+      unreadable_ = true;
+      return false;
     }
-    reader.at_end_ = piece == 0;
-    got += static_cast<size_t>(piece);
+    at_end_ = piece == 0;
+    block_end_ += static_cast<size_t>(piece);
+    bytes_read_ += static_cast<uint64_t>(piece);
   }
-  reader.bytes_read_ += got;
-  return static_cast<int>(got);
+  return true;
 }
 
 // An exception must not unwind through libxml2: running out of memory fails the read.
@@ -192,12 +214,10 @@ void Reader::Fail(ReadFailure failure) {
   if (ctx_ != nullptr) LibxmlSaxParser::Stop(ctx_);
 }
 
-void Reader::Spend(uint64_t chars, uint64_t nodes) {
-  chars_ += chars;
-  nodes_ += nodes;
-  if (chars_ > bytes_read_ + kExpansionAllowance || nodes_ > bytes_read_ / 2 + kNodeAllowance) {
-    Fail(ReadFailure::kBeyondBounds);
-  }
+void Reader::CheckBounds() {
+  chars_limit_ = bytes_read_ + kExpansionAllowance;
+  nodes_limit_ = bytes_read_ / 2 + kNodeAllowance;
+  if (chars_ > chars_limit_ || nodes_ > nodes_limit_) Fail(ReadFailure::kBeyondBounds);
 }
 
 // Ends a run of characters. Visible text directly in a field is a child of its own; a run
@@ -220,7 +240,7 @@ void Reader::StartElement(std::string_view name, int attribute_count, const xmlC
   ++depth_;
   Spend(0, 1);
   if (depth_ == kInChild) {
-    child_name_.assign(name);
+    child_name_.assign(name.data(), name.size());
     child_line_ = Line();
     text_.clear();
   }
@@ -261,37 +281,32 @@ void Reader::EndElement() {
 
 void Reader::Characters(std::string_view text) {
   if (depth_ == 0) return;
-  if (!run_visible_) {
-    size_t visible = 0;
-    uint32_t newlines = 0;
-    for (; visible < text.size() && IsXmlSpace(text[visible]); ++visible) {
-      newlines += text[visible] == '\n';
-    }
-    if (!run_open_) {
-      run_open_ = true;
-      if (depth_ == kInField) text_.clear();
-      run_start_ = text_.size();
-      // The parser reports text once it has read it: the run began that many lines back.
-      const auto all = newlines + std::count(text.begin() + visible, text.end(), '\n');
-      const uint32_t line = Line();
-      run_line_ = line > all ? line - static_cast<uint32_t>(all) : 1;
-      run_newlines_ = 0;
-      run_chars_ = 0;
-    }
-    run_newlines_ += newlines;
-    if (visible < text.size()) {
-      // Its line is the one its first visible character is on.
-      run_visible_ = true;
-      if (depth_ == kInField) child_line_ = run_line_ + run_newlines_;
-      Spend(0, 1);
-      if (depth_ == kInRoot && failure_ == ReadFailure::kNone) {
-        Deliver(
-            handler_.OtherRootChild(++root_children_, NodeKind::kText, run_line_ + run_newlines_));
-      }
-    }
+  if (!run_open_) {
+    run_open_ = true;
+    run_chars_ = 0;
+    if (depth_ == kInField) text_.clear();
+    run_start_ = text_.size();
   }
   run_chars_ += text.size();
   Spend(text.size(), 0);
+  if (!run_visible_) {
+    const auto visible =
+        std::find_if(text.begin(), text.end(), [](char c) { return !IsXmlSpace(c); });
+    if (visible == text.end() && depth_ <= kInField) return;  // trimmed or dropped anyway
+    if (visible != text.end()) {
+      run_visible_ = true;
+      Spend(0, 1);
+      if (depth_ <= kInField) {
+        // The text's line is the one its first visible character is on. The parser reports
+        // text once it has read it, so that is the line feeds after it back.
+        const auto after = static_cast<uint32_t>(std::count(visible, text.end(), '\n'));
+        child_line_ = std::max(Line(), after + 1) - after;
+        if (depth_ == kInRoot && failure_ == ReadFailure::kNone) {
+          Deliver(handler_.OtherRootChild(++root_children_, NodeKind::kText, child_line_));
+        }
+      }
+    }
+  }
   if (depth_ > kInRoot) text_.append(text);
 }
 
