@@ -15,12 +15,12 @@
 
 #include <zlib.h>
 
-#include "cli/text_sink.h"
 #include "conversion/field_entry_collector.h"
 #include "conversion/image/write_field.h"
 #include "conversion/read_xml_to_pib_file.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
+#include "file/text_sink.h"
 #include "xml/read_description.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "check/nearest_type_name.h"
 #include "check/quote_text.h"
 #include "conversion/image/hex_string_to_bytes.h"
+#include "conversion/image/pib_format.h"
 #include "conversion/image/utf8_to_utf16.h"
 #include "conversion/image/write_checksum_and_close.h"
 #include "conversion/image/write_field.h"
@@ -23,8 +24,6 @@ constexpr std::array<std::string_view, 3> kSettingNames = {"type", "size", "valu
 constexpr size_t kType = 0;
 constexpr size_t kSize = 1;
 constexpr size_t kValue = 2;
-
-constexpr std::string_view kByteArrayType = "System.Byte[]";
 
 // The numbers a numeric type writes faithfully. System.UInt32 is written like System.Int32,
 // saturated to 2147483647.
@@ -66,13 +65,6 @@ bool IsHexDigit(char c) {
 std::string HexByte(uint8_t byte) {
   constexpr char kDigits[] = "0123456789ABCDEF";
   return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
-}
-
-bool IsKnownType(std::string_view type) {
-  for (const std::string_view known : kKnownTypeNames) {
-    if (known == type) return true;
-  }
-  return false;
 }
 
 // The bytes a numeric field writes for value, as they appear in the image.

@@ -3,8 +3,8 @@
 namespace pibgen {
 
 // The long options pibgen answers to. Only exact matches count: "--helpx", "--version=1",
-// "--HELP" and every other argument starting with "--" stay ignored, as they always were,
-// and so do the single letters "-h" and "-V".
+// "--HELP" and every other argument starting with "--" are ignored like any other argument,
+// and so are the single letters "-h" and "-V".
 struct LongOptions {
   bool help = false;     // "--help": print the usage text and convert nothing
   bool version = false;  // "--version": print "pibgen X.Y.Z" and convert nothing

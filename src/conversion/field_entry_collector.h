@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "cli/text_sink.h"
 #include "conversion/image/field_entry.h"
+#include "file/text_sink.h"
 
 namespace pibgen {
 

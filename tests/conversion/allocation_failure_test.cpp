@@ -15,10 +15,10 @@
 #include <sstream>
 #include <string>
 
-#include "cli/text_sink.h"
 #include "conversion/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "file/posix_file_system.h"
+#include "file/text_sink.h"
 #include "scratch_directory.h"
 
 namespace {

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "conversion/image/pib_format.h"
 #include "conversion/image/pib_image_file.h"
 
 namespace pibgen {
-
-// Offset of the checksum byte in the image; the checksum covers every byte after it.
-constexpr uint64_t kChecksumOffset = 2;
 
 // Flushes the image, reads it back, stores the top byte of the CRC-32 of bytes 3 to the end
 // at offset 2 (replacing the field byte there), and closes the file. Images shorter than 3
