@@ -8,10 +8,12 @@ same load, so the ratio within each pair is what is reported: its median and its
 (lowest to highest). Also reported: the median wall time and the peak resident memory of
 each program. The Python peer runs once per file and pibgen's image must equal its image
 byte for byte; on the smallest file the traces must match too. Standard output of the
-timed runs goes to /dev/null. Ends by judging pibgen against its targets.
+timed runs goes to /dev/null. With --baseline, another pibgen binary (say one built from an
+earlier commit) runs in each round too, after pibgen, and gets its own row. Ends by judging
+pibgen against its targets.
 
     bench/compare.py [--build build] [--work /tmp/pibgen-bench] [--fields 1000000,2000000]
-                     [--pairs 7] [--no-peer]
+                     [--pairs 7] [--no-peer] [--baseline PATH]
 """
 import argparse
 import os
@@ -89,10 +91,15 @@ def main():
         source = description(fields)
         size_mb = os.path.getsize(source) / 1e6
         ours_image = os.path.join(ARGS.work, 'pibgen.bin')
-        floor_runs, ours_runs = [], []
+        programs = [('pibgen', pibgen)]
+        if ARGS.baseline:
+            programs.append(('baseline', os.path.abspath(ARGS.baseline)))
+        floor_runs, runs = [], {name: [] for name, _ in programs}
         for _ in range(ARGS.pairs):
             floor_runs.append(measure([floor, source]))
-            ours_runs.append(measure([pibgen, '-S' + source, '-D' + ours_image]))
+            for name, binary in programs:
+                image = ours_image if name == 'pibgen' else ours_image + '.baseline'
+                runs[name].append(measure([binary, '-S' + source, '-D' + image]))
         if not ARGS.no_peer:
             peer_image = os.path.join(ARGS.work, 'peer.bin')
             measure([sys.executable, os.path.join(HERE, 'peer.py'), source, peer_image])
@@ -100,25 +107,28 @@ def main():
                 problems.append('%d fields: pibgen image differs from the peer image' % fields)
             if fields == counts[0] and not check_traces(source, pibgen):
                 problems.append('%d fields: pibgen trace differs from the peer trace' % fields)
-        ratios = [o[0] / max(f[0], 0.005) for f, o in zip(floor_runs, ours_runs)]
-        rows.append((fields, size_mb, statistics.median(r[0] for r in floor_runs),
-                     statistics.median(r[0] for r in ours_runs), statistics.median(ratios),
-                     min(ratios), max(ratios), max(r[1] for r in floor_runs),
-                     max(r[1] for r in ours_runs)))
+        for name, _ in programs:
+            ratios = [o[0] / max(f[0], 0.005) for f, o in zip(floor_runs, runs[name])]
+            rows.append((fields, name, size_mb, statistics.median(r[0] for r in floor_runs),
+                         statistics.median(r[0] for r in runs[name]), statistics.median(ratios),
+                         min(ratios), max(ratios), max(r[1] for r in floor_runs),
+                         max(r[1] for r in runs[name])))
 
-    print('%9s %8s %5s %8s %8s  %-18s %9s %9s' %
-          ('fields', 'size MB', 'pairs', 'floor s', 'pibgen s', 'ratio median (range)',
-           'floor MB', 'pibgen MB'))
-    for fields, size, floor_wall, ours_wall, median, low, high, floor_peak, ours_peak in rows:
-        print('%9d %8.1f %5d %8.3f %8.3f  %5.2fx (%.2f-%.2f) %9.1f %9.1f' %
-              (fields, size, ARGS.pairs, floor_wall, ours_wall, median, low, high, floor_peak,
-               ours_peak))
+    print('%9s %-8s %8s %5s %8s %8s  %-18s %9s %9s' %
+          ('fields', 'program', 'size MB', 'pairs', 'floor s', 'wall s', 'ratio median (range)',
+           'floor MB', 'peak MB'))
+    for fields, name, size, floor_wall, wall, median, low, high, floor_peak, peak in rows:
+        print('%9d %-8s %8.1f %5d %8.3f %8.3f  %5.2fx (%.2f-%.2f) %9.1f %9.1f' %
+              (fields, name, size, ARGS.pairs, floor_wall, wall, median, low, high, floor_peak,
+               peak))
     print('(wall times less %.1f ms, the median cost of launching /bin/true; ratios are '
-          'pibgen/floor within each pair)' % (LAUNCH * 1e3))
+          'program/floor within each round)' % (LAUNCH * 1e3))
 
     print()
     failed = bool(problems)
-    for fields, _, _, _, median, _, _, _, ours_peak in rows:
+    for fields, name, _, _, _, median, _, _, _, ours_peak in rows:
+        if name != 'pibgen':
+            continue
         for label, value, limit, unit in (
                 ('%d fields: wall <= %.1fx floor' % (fields, RATIO_LIMIT), median, RATIO_LIMIT,
                  'x'),
@@ -139,6 +149,7 @@ if __name__ == '__main__':
     parser.add_argument('--fields', default='1000000,2000000')
     parser.add_argument('--pairs', type=int, default=7)
     parser.add_argument('--no-peer', action='store_true', help='skip the image check')
+    parser.add_argument('--baseline', help='another pibgen binary to run in each round')
     parser.add_argument('--seed', type=int, default=1)
     ARGS = parser.parse_args()
     sys.exit(main())
