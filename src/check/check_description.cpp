@@ -8,7 +8,6 @@
 #include "check/check_field.h"
 #include "check/finding.h"
 #include "conversion/structure_rules.h"
-#include "xml/libxml_sax_parser.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -73,7 +72,7 @@ Finding DescribeFailure(const xml::ReadResult& read) {
       break;
     case xml::ReadFailure::kTooDeep:
       message = "elements nest deeper than the XML parser's limit of " +
-                std::to_string(xml::kMaxNestingDepth) + " levels";
+                std::to_string(xml::MaxNestingDepth()) + " levels";
       break;
     case xml::ReadFailure::kBeyondBounds:
       message = "entity references expand beyond the XML parser's limit";

@@ -327,6 +327,8 @@ void Reader::Leaf(NodeKind kind, std::string_view name, std::string_view data) {
 
 }  // namespace
 
+uint32_t MaxNestingDepth() { return kMaxNestingDepth; }
+
 ReadResult ReadDescription(file::SourceFile& source, DescriptionHandler& handler) {
   try {
     Reader reader(source, handler);

@@ -15,7 +15,7 @@ enum class ReadFailure {
   kNotWellFormed,     // not XML, or not in an encoding the parser knows
   kExternalEntity,    // a reference to an external entity or DTD, which is never read
   kUndeclaredEntity,  // a reference to an entity the document does not declare
-  kTooDeep,           // elements nest beyond the parser's limit (kMaxNestingDepth)
+  kTooDeep,           // elements nest deeper than MaxNestingDepth()
   kBeyondBounds,      // entities expand far beyond what the input holds
   kStopped,           // the handler returned false
 };
@@ -27,6 +27,9 @@ struct ReadResult {
   uint64_t bytes = 0;  // bytes read from the source
   bool ok() const { return failure == ReadFailure::kNone; }
 };
+
+// The deepest the parser lets elements nest.
+uint32_t MaxNestingDepth();
 
 // Reads the description from source to its end and hands it to handler in document order,
 // holding no more of it than the field child being read. Text that is only white space
