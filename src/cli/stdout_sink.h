@@ -19,6 +19,7 @@ class StdoutSink final : public TextSink {
   void Flush();
 
  private:
+  void Write(const char* data, size_t size);
   std::string buffer_;
 };
 

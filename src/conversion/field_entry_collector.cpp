@@ -14,7 +14,14 @@ void FieldEntryCollector::Begin() {
 }
 
 void FieldEntryCollector::Add(std::string_view name, std::string_view text, TextSink* trace) {
-  if (trace != nullptr) {
+  // A long text goes to the trace as it is rather than through another copy of it.
+  constexpr size_t kLongText = size_t{1} << 16;
+  if (trace != nullptr && text.size() >= kLongText) {
+    trace->Print(name);
+    trace->Print("--");
+    trace->Print(text);
+    trace->Print("\n");
+  } else if (trace != nullptr) {
     // "name--text" and a line feed, put together in one reused buffer.
     const size_t length = name.size() + 2 + text.size() + 1;
     if (line_.size() < length) line_.resize(length * 2);
