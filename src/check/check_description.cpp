@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/check_field.h"
+#include "check/describe_read_failure.h"
 #include "check/finding.h"
 #include "conversion/structure_rules.h"
 #include "xml/read_description.h"
@@ -51,36 +52,6 @@ class DescriptionCheck final : public xml::DescriptionHandler {
   uint64_t offset_ = 0;
 };
 
-// Says why the description could not be read; the conversion only says that it could not.
-Finding DescribeFailure(const xml::ReadResult& read) {
-  std::string message = "not well-formed XML";
-  switch (read.failure) {
-    case xml::ReadFailure::kNone:
-    case xml::ReadFailure::kNotWellFormed:
-      break;
-    case xml::ReadFailure::kUnreadable:
-    case xml::ReadFailure::kStopped:
-      message = "cannot read the description";
-      break;
-    case xml::ReadFailure::kExternalEntity:
-      message = read.entity.empty()
-                    ? "reference to an external resource, which is never read"
-                    : "reference to external entity " + read.entity + ", which is never read";
-      break;
-    case xml::ReadFailure::kUndeclaredEntity:
-      message = "reference to entity " + read.entity + ", which the description does not declare";
-      break;
-    case xml::ReadFailure::kTooDeep:
-      message = "elements nest deeper than the XML parser's limit of " +
-                std::to_string(xml::MaxNestingDepth()) + " levels";
-      break;
-    case xml::ReadFailure::kBeyondBounds:
-      message = "entity references expand beyond the XML parser's limit";
-      break;
-  }
-  return {read.line, Severity::kError, message};
-}
-
 // Prints the findings and counts them.
 void Report(const std::string& path, const std::vector<Finding>& findings, CheckSummary& summary,
             TextSink& out) {
@@ -109,7 +80,7 @@ CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_sy
   DescriptionCheck check;
   if (const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(path, nullptr)) {
     const xml::ReadResult read = xml::ReadDescription(*input, check);
-    if (!read.ok()) check.findings = {DescribeFailure(read)};
+    if (!read.ok()) check.findings = {DescribeReadFailure(read)};
   } else {
     check.findings = {{0, Severity::kError, "cannot read the description"}};
   }
