@@ -239,6 +239,7 @@ void Reader::StartElement(std::string_view name, int attribute_count, const xmlC
   if (depth_ == 0 && had_root_) return Fail(ReadFailure::kNotWellFormed);
   ++depth_;
   Spend(0, 1);
+  if (failure_ != ReadFailure::kNone) return;  // a stopped parser may have freed what it passed
   if (depth_ == kInChild) {
     child_name_.assign(name.data(), name.size());
     child_line_ = Line();
@@ -249,6 +250,7 @@ void Reader::StartElement(std::string_view name, int attribute_count, const xmlC
   const auto count = static_cast<size_t>(attribute_count);
   attributes_.resize(count);
   if (qualified_names_.size() < count) qualified_names_.resize(count);
+  uint64_t value_chars = 0;
   for (size_t i = 0; i < count; ++i) {
     const xmlChar* const* attribute = attributes + 5 * i;
     std::string_view attribute_name = View(attribute[0]);
@@ -258,8 +260,9 @@ void Reader::StartElement(std::string_view name, int attribute_count, const xmlC
     }
     attributes_[i] = {attribute_name,
                       View(attribute[3], static_cast<int>(attribute[4] - attribute[3]))};
-    Spend(attributes_[i].value.size(), 0);
+    value_chars += attributes_[i].value.size();
   }
+  Spend(value_chars, 0);
   if (failure_ != ReadFailure::kNone) return;
   if (depth_ == kInRoot) {
     had_root_ = true;
@@ -289,21 +292,23 @@ void Reader::Characters(std::string_view text) {
   }
   run_chars_ += text.size();
   Spend(text.size(), 0);
+  if (failure_ != ReadFailure::kNone) return;  // a stopped parser may have freed text
   if (!run_visible_) {
     const auto visible =
         std::find_if(text.begin(), text.end(), [](char c) { return !IsXmlSpace(c); });
     if (visible == text.end() && depth_ <= kInField) return;  // trimmed or dropped anyway
     if (visible != text.end()) {
       run_visible_ = true;
-      Spend(0, 1);
       if (depth_ <= kInField) {
         // The text's line is the one its first visible character is on. The parser reports
         // text once it has read it, so that is the line feeds after it back.
         const auto after = static_cast<uint32_t>(std::count(visible, text.end(), '\n'));
         child_line_ = std::max(Line(), after + 1) - after;
-        if (depth_ == kInRoot && failure_ == ReadFailure::kNone) {
-          Deliver(handler_.OtherRootChild(++root_children_, NodeKind::kText, child_line_));
-        }
+      }
+      Spend(0, 1);
+      if (failure_ != ReadFailure::kNone) return;
+      if (depth_ == kInRoot) {
+        return Deliver(handler_.OtherRootChild(++root_children_, NodeKind::kText, child_line_));
       }
     }
   }
