@@ -18,6 +18,12 @@ endforeach()
 add_test(NAME man.messages-documented
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/man/check_messages_documented.py
                  ${PROJECT_SOURCE_DIR})
+# Every shell example of the manual page and the README runs as written (a listed few that
+# need root, install, or run for minutes are named and skipped).
+add_test(NAME man.shell-examples
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/man/check_shell_examples.py
+                 $<TARGET_FILE:pibgen> ${PROJECT_SOURCE_DIR})
+set_tests_properties(man.shell-examples PROPERTIES TIMEOUT 120)
 find_program(PIBGEN_GROFF groff)
 if(PIBGEN_GROFF)
   add_test(NAME man.groff-lint

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "check/check_field.h"
@@ -12,19 +13,37 @@
 namespace pibgen {
 namespace {
 
+// Says why the description could not be loaded; the conversion only says that it could not.
+std::string DescribeLoadError(const xml::LoadError& error) {
+  switch (error.failure) {
+    case xml::LoadFailure::kNone:
+    case xml::LoadFailure::kSyntax:
+      break;
+    case xml::LoadFailure::kExternalEntity:
+      if (error.entity.empty()) return "reference to an external resource, which is never read";
+      return "reference to external entity " + error.entity + ", which is never read";
+    case xml::LoadFailure::kUndeclaredEntity:
+      return "reference to entity " + error.entity + ", which the description does not declare";
+    case xml::LoadFailure::kNestingDepth:
+      return "elements nest deeper than the XML parser's limit of " +
+             std::to_string(xml::kMaxNestingDepth) + " levels";
+    case xml::LoadFailure::kEntityExpansion:
+      return "entity references expand beyond the XML parser's limit";
+    case xml::LoadFailure::kReader:
+      return "the description cannot be loaded";
+  }
+  return "not well-formed XML";
+}
+
 std::vector<Finding> Load(const std::string& path, file::FileSystem& file_system,
                           std::unique_ptr<xml::DomDocument>& document) {
   const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(path, nullptr);
   if (!input) return {{0, Severity::kError, "cannot read the description"}};
-  uint32_t error_line = 0;
+  xml::LoadError error;
   document = xml::DomDocument::Load(
-      [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); },
-      &error_line);
+      [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); }, &error);
   if (document) return {};
-  if (error_line > 0) return {{error_line, Severity::kError, "not well-formed XML"}};
-  return {{0, Severity::kError,
-           "the description cannot be loaded: it refers to external entities or expands "
-           "beyond bounds"}};
+  return {{error.line, Severity::kError, DescribeLoadError(error)}};
 }
 
 // Prints the findings and counts them.

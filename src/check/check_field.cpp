@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/decimal_text.h"
 #include "check/nearest_type_name.h"
 #include "check/quote_text.h"
 #include "conversion/collect_field_entry.h"
+#include "conversion/image/hex_string_to_bytes.h"
 #include "conversion/image/utf8_to_utf16.h"
 #include "conversion/image/write_checksum_and_close.h"
 #include "conversion/image/write_field.h"
@@ -59,6 +61,18 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+std::string HexByte(uint8_t byte) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+bool IsKnownType(std::string_view type) {
+  for (const std::string_view known : kKnownTypeNames) {
+    if (known == type) return true;
+  }
+  return false;
 }
 
 // The bytes a numeric field writes for value, as they appear in the image.
@@ -133,12 +147,17 @@ class FieldChecker {
       }
       return;
     }
-    if (const auto nearest = NearestTypeName(entry_.type)) {
-      Warn(LineOf(kType), "type " + QuoteText(entry_.type) +
-                              " is unknown, so the field is a zero fill of " +
-                              std::to_string(FieldLength(entry_)) + " bytes; did you mean " +
-                              QuoteText(*nearest) + "?");
-    }
+    // A known type's value is checked with it; an unknown one writes no value at all.
+    if (IsKnownType(entry_.type)) return;
+    const auto nearest = NearestTypeName(entry_.type);
+    const bool drops_value = lines_[kValue] && !entry_.value.empty();
+    if (!nearest && !drops_value) return;  // a fill meant as one, such as "pad"
+    std::string message = "type " + QuoteText(entry_.type) +
+                          " is unknown, so the field is a zero fill of " +
+                          std::to_string(FieldLength(entry_)) + " bytes";
+    if (drops_value) message += " and its value " + QuoteText(entry_.value) + " is not written";
+    if (nearest) message += "; did you mean " + QuoteText(*nearest) + "?";
+    Warn(LineOf(kType), message);
   }
 
   void CheckSize() {
@@ -222,12 +241,38 @@ class FieldChecker {
     if (length < expected) {
       Warn(line, "value has " + std::to_string(length) + " characters, " +
                      std::to_string(expected) + " expected for size " + std::to_string(size) +
-                     "; the rest is padded with zeros");
+                     "; the image holds " + ShortValueBytes(size));
     } else if (length > expected) {
       Warn(line, "value has " + std::to_string(length) + " characters, " +
                      std::to_string(expected) + " expected for size " + std::to_string(size) +
                      "; the characters past " + std::to_string(expected) + " are ignored");
     }
+  }
+
+  // What the image holds for a value shorter than its size, decoded as the conversion
+  // decodes it: a lone last character pairs with a zero, and zeros fill the rest.
+  std::string ShortValueBytes(uint64_t size) const {
+    const std::u16string units = Utf8ToUtf16(entry_.value);
+    std::vector<uint8_t> decoded((units.size() + 1) / 2, 0);
+    HexStringToBytes(std::u16string_view(units), decoded.data(), decoded.size());
+    // A long value is shown by its first and last bytes.
+    constexpr size_t kShown = 8;
+    std::string text;
+    for (size_t k = 0; k < decoded.size(); ++k) {
+      if (decoded.size() > kShown && k == kShown - 2) {
+        text += " ...";
+        k = decoded.size() - 2;
+      }
+      if (!text.empty()) text += ' ';
+      text += HexByte(decoded[k]);
+    }
+    const uint64_t zeros = size - decoded.size();
+    if (zeros > 0 && zeros <= 4 && decoded.size() + zeros <= kShown) {
+      for (uint64_t k = 0; k < zeros; ++k) text += text.empty() ? "00" : " 00";
+    } else if (zeros > 0) {
+      text += (text.empty() ? "" : " then ") + std::to_string(zeros) + " zero bytes";
+    }
+    return text;
   }
 
   // The checksum byte replaces whatever the field put at its offset. A one-byte field there is

@@ -1,14 +1,13 @@
 #include "xml/dom_builder.h"
 
-#include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-#include <libxml/xmlerror.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
+
+#include "xml/libxml_sax_parser.h"
 
 namespace pibgen::xml {
 namespace {
@@ -21,29 +20,6 @@ constexpr uint32_t kCommentName = 2;
 // document counts as an expansion bomb and the load fails.
 constexpr size_t kExpansionAllowance = size_t{16} << 20;
 constexpr size_t kNodeAllowance = size_t{1} << 20;
-
-// Whether the parse in progress reached for an external entity. The external entity loader
-// has no user pointer of its own, and one process converts one description at a time.
-thread_local bool external_access_attempted = false;
-
-xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr) {
-  external_access_attempted = true;
-  return nullptr;
-}
-
-void IgnoreStructuredError(void*, xmlErrorPtr) {}
-void IgnoreGenericError(void*, const char*, ...) {}
-
-void SilenceLibxml() {
-  static const bool done = [] {
-    xmlInitParser();
-    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-    xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
-    xmlSetExternalEntityLoader(RefuseExternalEntity);
-    return true;
-  }();
-  (void)done;
-}
 
 inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -73,23 +49,9 @@ std::string_view View(const unsigned char* text) {
                          : std::string_view(reinterpret_cast<const char*>(text));
 }
 
-DomBuilder* BuilderOf(void* ctx) {
-  return static_cast<DomBuilder*>(static_cast<xmlParserCtxt*>(ctx)->_private);
-}
+DomBuilder* BuilderOf(void* ctx) { return static_cast<DomBuilder*>(LibxmlSaxParser::User(ctx)); }
 
-uint32_t CurrentLine(xmlParserCtxt* context) {
-  if (context->input == nullptr || context->input->line < 1) return 1;
-  return static_cast<uint32_t>(context->input->line);
-}
-
-// Line of the first syntax error libxml2 reported, or 0 when the parse failed for our own
-// reasons (external access, size bounds, a failed read) on a well-formed prefix.
-uint32_t SyntaxErrorLine(xmlParserCtxt* context) {
-  if (context->wellFormed) return 0;
-  const xmlError* error = xmlCtxtGetLastError(context);
-  if (error != nullptr && error->line > 0) return static_cast<uint32_t>(error->line);
-  return CurrentLine(context);
-}
+uint32_t CurrentLine(xmlParserCtxt* context) { return LibxmlSaxParser::Line(context); }
 
 // Hands libxml2 the document in the small pieces it asks for, out of large reads.
 class BlockReader {
@@ -154,67 +116,49 @@ DomBuilder::DomBuilder() : document_(new DomDocument()) {
 }
 
 std::unique_ptr<DomDocument> DomBuilder::Build(const DomDocument::ReadFunction& read,
-                                               uint32_t* error_line, Attributes attributes) {
-  SilenceLibxml();
-  if (error_line != nullptr) *error_line = 0;
+                                               LoadError* error, Attributes attributes) {
+  if (error != nullptr) *error = {};
 
-  xmlSAXHandler handler;
-  std::memset(&handler, 0, sizeof handler);
-  xmlSAXVersion(&handler, 2);  // keeps libxml2's own handling of the DTD and entities
-  handler.startElementNs = OnStartElement;
-  handler.endElementNs = OnEndElement;
-  handler.characters = OnCharacters;
-  handler.ignorableWhitespace = OnCharacters;
-  handler.cdataBlock = OnCData;
-  handler.comment = OnComment;
-  handler.processingInstruction = OnProcessingInstruction;
-  handler.warning = IgnoreGenericError;
-  handler.error = IgnoreGenericError;
-  handler.fatalError = IgnoreGenericError;
-  handler.serror = IgnoreStructuredError;
+  xmlSAXHandler content;
+  std::memset(&content, 0, sizeof content);
+  content.startElementNs = OnStartElement;
+  content.endElementNs = OnEndElement;
+  content.characters = OnCharacters;
+  content.ignorableWhitespace = OnCharacters;
+  content.cdataBlock = OnCData;
+  content.comment = OnComment;
+  content.processingInstruction = OnProcessingInstruction;
 
   DomBuilder builder;
   // The document itself is node 0; the root element becomes its only child.
   if (!builder.document_->nodes_.push_back(
           {1, kTextName, 0, 0, NodeKind::kElement, 0, 0, DomDocument::kListed})) {
+    if (error != nullptr) error->failure = LoadFailure::kReader;
     return nullptr;
   }
   builder.keep_attributes_ = attributes == Attributes::kKeep;
   BlockReader reader(read);
   builder.bytes_read_ = reader.total();
-  // On failure this frees the reader's handle through BlockReader::Close, a no-op.
-  xmlParserCtxtPtr context = xmlCreateIOParserCtxt(
-      nullptr, nullptr, BlockReader::Read, BlockReader::Close, &reader, XML_CHAR_ENCODING_NONE);
-  if (context == nullptr) {
-    if (error_line != nullptr && reader.empty()) *error_line = 1;
+  LibxmlSaxParser parser(content, &builder, BlockReader::Read, &reader);
+  builder.main_context_ = parser.Context();
+  if (parser.Created()) parser.Parse();
+  builder.CloseOpenText();
+  LoadError result = parser.Result();
+  if (result.failure == LoadFailure::kNone && (!builder.have_root_ || !builder.open_.empty())) {
+    result = {LoadFailure::kSyntax, 0, {}};
+  }
+  // Our own reasons for stopping the parse, which the parser cannot know.
+  if (result.failure == LoadFailure::kReader) result = {builder.failure_, 0, {}};
+  if (reader.failed()) {
+    result = {LoadFailure::kReader, 0, {}};
+  } else if (reader.empty()) {
+    // libxml2 makes no parse of an empty document; that is a document missing on line 1.
+    result = {LoadFailure::kSyntax, 1, {}};
+  }
+  if (result.failure != LoadFailure::kNone) {
+    if (error != nullptr) *error = std::move(result);
     return nullptr;
   }
-  xmlSAXHandlerPtr original = context->sax;
-  context->sax = &handler;
-  builder.main_context_ = context;
-  context->_private = &builder;
-  // Entities are replaced by their text, as a reader of the description expects; external
-  // ones go to the refusing loader above, and network access is off in any case.
-  xmlCtxtUseOptions(context,
-                    XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  external_access_attempted = false;
-
-  xmlParseDocument(context);
-  builder.CloseOpenText();
-  const bool ok = context->wellFormed && !builder.failed_ && !external_access_attempted &&
-                  !reader.failed() && builder.have_root_ && builder.open_.empty();
-  if (!ok && error_line != nullptr && !reader.failed()) {
-    // libxml2 makes no parse of an empty document; that is a document missing on line 1.
-    *error_line = reader.empty() ? 1 : SyntaxErrorLine(context);
-  }
-
-  context->sax = original;
-  if (context->myDoc != nullptr) {
-    xmlFreeDoc(context->myDoc);
-    context->myDoc = nullptr;
-  }
-  xmlFreeParserCtxt(context);
-  if (!ok) return nullptr;
 
   DomDocument& document = *builder.document_;
   document.nodes_[0].first = document.root_;
@@ -242,15 +186,9 @@ uint32_t DomBuilder::InternDictionaryName(const unsigned char* name) {
   return slot.id;
 }
 
-// The parser's position lags behind the characters it reports inside one long run of text,
-// so what has been read from the source counts too.
-size_t DomBuilder::ConsumedBytes() const {
-  xmlParserInputPtr input = main_context_->input;
-  size_t consumed = 0;
-  if (input != nullptr) consumed = input->consumed + static_cast<size_t>(input->cur - input->base);
-  if (bytes_read_ != nullptr) consumed = std::max<size_t>(consumed, *bytes_read_);
-  return consumed;
-}
+// The parser cannot have reported text from beyond what the reader has taken from the
+// source, and its own position lags behind inside one long run of text.
+size_t DomBuilder::ConsumedBytes() const { return static_cast<size_t>(*bytes_read_); }
 
 bool DomBuilder::CheckBudget() {
   const size_t chars = document_->chars_.size() + blank_.size();
@@ -261,10 +199,10 @@ bool DomBuilder::CheckBudget() {
   return chars <= chars_limit_ && nodes <= nodes_limit_;
 }
 
-void DomBuilder::Fail(xmlParserCtxt* context) {
+void DomBuilder::Fail(xmlParserCtxt* context, LoadFailure failure) {
+  if (!failed_) failure_ = failure;
   failed_ = true;
-  xmlStopParser(context);
-  if (context != main_context_) xmlStopParser(main_context_);
+  LibxmlSaxParser::Stop(context);
 }
 
 bool DomBuilder::AddNode(xmlParserCtxt* context, NodeKind kind, uint32_t name, uint32_t* index) {
@@ -373,7 +311,7 @@ void DomBuilder::StartElement(xmlParserCtxt* context, uint32_t name) {
     document_->root_ = index;
   }
   open_.push_back({index, 0, 0, false, false, 0});
-  if (!WithinBudget()) Fail(context);
+  if (!WithinBudget()) Fail(context, LoadFailure::kEntityExpansion);
 }
 
 // Records where an element's children are: nowhere to write for folded text, a run of
@@ -399,7 +337,8 @@ void DomBuilder::ListChildren(const OpenElement& open) {
     return;
   }
   record.first = static_cast<uint32_t>(child_ids.size());
-  if (!child_ids.append(pending_.data() + open.list_start, record.count)) Fail(main_context_);
+  if (!child_ids.append(pending_.data() + open.list_start, record.count))
+    Fail(main_context_, LoadFailure::kReader);
   pending_.truncate(open.list_start);
 }
 
@@ -412,7 +351,8 @@ void DomBuilder::EndElement() {
 
 void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
   if (text_open_) {
-    if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
+    if (AppendChars(context, open_text_, text) && !WithinBudget())
+      Fail(context, LoadFailure::kEntityExpansion);
     return;
   }
   if (open_.empty()) return;  // white space around the root element
@@ -436,7 +376,8 @@ void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
   }
   if (visible == text.size()) {
     blank_newlines_ += newlines_before;
-    if (!blank_.append(text.data(), text.size()) || !WithinBudget()) Fail(context);
+    if (!blank_.append(text.data(), text.size())) return Fail(context);
+    if (!WithinBudget()) Fail(context, LoadFailure::kEntityExpansion);
     return;
   }
   // The text's line is the one it is seen on, not the line break before it.
@@ -451,7 +392,8 @@ void DomBuilder::Characters(xmlParserCtxt* context, std::string_view text) {
       !AppendChars(context, open_text_, std::string_view(blank_.data(), blank_.size()))) {
     return;
   }
-  if (AppendChars(context, open_text_, text) && !WithinBudget()) Fail(context);
+  if (AppendChars(context, open_text_, text) && !WithinBudget())
+    Fail(context, LoadFailure::kEntityExpansion);
 }
 
 void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t name,
@@ -460,7 +402,8 @@ void DomBuilder::CharacterNode(xmlParserCtxt* context, NodeKind kind, uint32_t n
   if (open_.empty()) return;  // comments and processing instructions outside the root element
   uint32_t index;
   if (!AddNode(context, kind, name, &index)) return;
-  if (AppendChars(context, index, data) && !WithinBudget()) Fail(context);
+  if (AppendChars(context, index, data) && !WithinBudget())
+    Fail(context, LoadFailure::kEntityExpansion);
 }
 
 // The callbacks below run inside libxml2, which a C++ exception must not unwind through: it
@@ -510,7 +453,9 @@ void DomBuilder::AddAttributes(xmlParserCtxt* context, int count,
     document.attribute_chars_.append(value);
   }
   // Entities expand in attribute values too; they get the same allowance as text.
-  if (document.attribute_chars_.size() > ConsumedBytes() + kExpansionAllowance) Fail(context);
+  if (document.attribute_chars_.size() > ConsumedBytes() + kExpansionAllowance) {
+    Fail(context, LoadFailure::kEntityExpansion);
+  }
 }
 
 void DomBuilder::OnEndElement(void* ctx, const unsigned char*, const unsigned char*,

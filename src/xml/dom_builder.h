@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "xml/dom_document.h"
+#include "xml/libxml_sax_parser.h"
 
 typedef struct _xmlParserCtxt xmlParserCtxt;
 
@@ -17,8 +18,8 @@ namespace pibgen::xml {
 // in pieces: neither the document's bytes nor libxml2's tree of it is ever held whole.
 class DomBuilder {
  public:
-  static std::unique_ptr<DomDocument> Build(const DomDocument::ReadFunction& read,
-                                            uint32_t* error_line, Attributes attributes);
+  static std::unique_ptr<DomDocument> Build(const DomDocument::ReadFunction& read, LoadError* error,
+                                            Attributes attributes);
 
  private:
   DomBuilder();
@@ -51,7 +52,8 @@ class DomBuilder {
   bool CheckBudget();
   // Bytes of the document the parser has read so far.
   size_t ConsumedBytes() const;
-  void Fail(xmlParserCtxt* context);
+  // Stops the parse for one of our own reasons.
+  void Fail(xmlParserCtxt* context, LoadFailure failure = LoadFailure::kReader);
 
   static void OnStartElement(void* ctx, const unsigned char* localname, const unsigned char* prefix,
                              const unsigned char* uri, int namespace_count,
@@ -87,6 +89,7 @@ class DomBuilder {
   };
   bool keep_attributes_ = true;
   bool failed_ = false;
+  LoadFailure failure_ = LoadFailure::kReader;
   bool have_root_ = false;
   std::vector<OpenElement> open_;  // outermost first
   GrowingArray<uint32_t> pending_;

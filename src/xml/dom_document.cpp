@@ -6,7 +6,7 @@
 
 namespace pibgen::xml {
 
-std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t* error_line,
+std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, LoadError* error,
                                                Attributes attributes) {
   size_t position = 0;
   return DomBuilder::Build(
@@ -16,12 +16,12 @@ std::unique_ptr<DomDocument> DomDocument::Load(std::string_view bytes, uint32_t*
         position += take;
         return static_cast<ptrdiff_t>(take);
       },
-      error_line, attributes);
+      error, attributes);
 }
 
-std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read, uint32_t* error_line,
+std::unique_ptr<DomDocument> DomDocument::Load(const ReadFunction& read, LoadError* error,
                                                Attributes attributes) {
-  return DomBuilder::Build(read, error_line, attributes);
+  return DomBuilder::Build(read, error, attributes);
 }
 
 std::optional<std::string_view> DomNode::Attribute(std::string_view name) const {

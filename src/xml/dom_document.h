@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "xml/growing_array.h"
+#include "xml/libxml_sax_parser.h"
 
 namespace pibgen::xml {
 
@@ -85,18 +86,17 @@ class DomNodeList {
 // entities and DTDs are refused, and entity expansion is bounded by the input's size.
 class DomDocument {
  public:
-  // Returns null when the bytes are not a well-formed document or try to reach outside.
-  // Then, if error_line is given, it receives the line of the first syntax error, or 0 when
-  // the parser reported none (the document reached outside, grew beyond bounds, or could
-  // not be read).
-  static std::unique_ptr<DomDocument> Load(std::string_view bytes, uint32_t* error_line = nullptr,
+  // Returns null when the bytes are not a well-formed document, try to reach outside, refer
+  // to an entity they do not declare, or exceed a limit. Then, if error is given, it says
+  // which, and where when known.
+  static std::unique_ptr<DomDocument> Load(std::string_view bytes, LoadError* error = nullptr,
                                            Attributes attributes = Attributes::kKeep);
 
   // Reads up to `capacity` bytes into `buffer`; returns how many, 0 at the end, -1 on failure.
   using ReadFunction = std::function<ptrdiff_t(char* buffer, size_t capacity)>;
   // The same, reading the document piece by piece, so it is never held whole. Null also
   // when a read fails.
-  static std::unique_ptr<DomDocument> Load(const ReadFunction& read, uint32_t* error_line = nullptr,
+  static std::unique_ptr<DomDocument> Load(const ReadFunction& read, LoadError* error = nullptr,
                                            Attributes attributes = Attributes::kKeep);
 
   DomNode DocumentElement() const { return DomNode(this, root_); }

@@ -31,8 +31,8 @@ TEST(CheckDescription, ReportsInDocumentOrderWithASummary) {
        "fields.xml:3: error: not well-formed XML\n0 warnings, 1 errors\n"},
       {"external entity",
        "<!DOCTYPE pib [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<pib><f>&e;</f></pib>", 0, 1,
-       "fields.xml: error: the description cannot be loaded: it refers to external entities or "
-       "expands beyond bounds\n0 warnings, 1 errors\n"},
+       "fields.xml:2: error: reference to external entity &e;, which is never read\n"
+       "0 warnings, 1 errors\n"},
       // Errors do not stop the walk, and offsets run on past them.
       {"errors and warnings",
        "<pib>\n<!-- c -->\n<f><type>System.Byte</type><value>1</value></f>\n"

@@ -76,8 +76,10 @@ TEST(CheckField, NumericValues) {
        {"1: warning: field 1: value \"\" has no number; written as 00 00"}},
       {"<f><type>System.UInt32</type></f>",
        {"1: warning: field 1: System.UInt32 field has no <value>; written as 00 00 00 00"}},
-      // A fill field has no use for a value, and a numeric one none for a size.
-      {"<f><type>pad</type><size>2</size><value>x</value></f>", {}},
+      // A fill field's value is dropped, and says so; a numeric field has no use for a size.
+      {"<f><type>pad</type><size>2</size><value>x</value></f>",
+       {"1: warning: field 1: type \"pad\" is unknown, so the field is a zero fill of 2 bytes and "
+        "its value \"x\" is not written"}},
       {"<f><type>System.Byte</type><size>-3q</size><value>1</value></f>", {}},
   });
 }
@@ -123,9 +125,17 @@ TEST(CheckField, ByteArrayValues) {
        {"1: warning: field 1: value \"61 62\" has characters that are not hex digits",
         "1: warning: field 1: value has 5 characters, 4 expected for size 2; the characters past "
         "4 are ignored"}},
-      {"<f><type>System.Byte[]</type><size>3</size><value>616</value></f>",
-       {"1: warning: field 1: value has 3 characters, 6 expected for size 3; the rest is padded "
-        "with zeros"}},
+      // What the image holds is decoded as the conversion decodes it: a lone last character
+      // pairs with a zero (C and the zero give D0).
+      {"<f><type>System.Byte[]</type><size>3</size><value>ABC</value></f>",
+       {"1: warning: field 1: value has 3 characters, 6 expected for size 3; the image holds AB "
+        "D0 00"}},
+      {"<f><type>System.Byte[]</type><size>20</size><value>0102030405060708090a0B</value></f>",
+       {"1: warning: field 1: value has 22 characters, 40 expected for size 20; the image holds "
+        "01 02 03 04 05 06 ... 0A 0B then 9 zero bytes"}},
+      {"<f><type>System.Byte[]</type><size>6</size><value></value></f>",
+       {"1: warning: field 1: value has 0 characters, 12 expected for size 6; the image holds 6 "
+        "zero bytes"}},
       {"<f><type>System.Byte[]</type><value>61</value></f>",
        {"1: warning: field 1: value has 2 characters, 0 expected for size 0; the characters past "
         "0 are ignored"}},
@@ -143,10 +153,21 @@ TEST(CheckField, TypeNamesAndChildNames) {
       {"<f><type/><size>1</size></f>", {}},
       {"<f><type>system.uint16</type><value>1</value></f>",
        {"1: warning: field 1: type \"system.uint16\" is unknown, so the field is a zero fill of 0 "
-        "bytes; did you mean \"System.UInt16\"?"}},
+        "bytes and its value \"1\" is not written; did you mean \"System.UInt16\"?"}},
       {"<f><type>System.Byte[ ]</type><size>2</size><value>0000</value></f>",
        {"1: warning: field 1: type \"System.Byte[ ]\" is unknown, so the field is a zero fill of "
-        "2 bytes; did you mean \"System.Byte[]\"?"}},
+        "2 bytes and its value \"0000\" is not written; did you mean \"System.Byte[]\"?"}},
+      {"<f><type>system.byte</type></f>",
+       {"1: warning: field 1: type \"system.byte\" is unknown, so the field is a zero fill of 0 "
+        "bytes; did you mean \"System.Byte\"?"}},
+      // A value is dropped even when no known name is near the type.
+      {"<f><type>uint32_t</type><value>5</value></f>",
+       {"1: warning: field 1: type \"uint32_t\" is unknown, so the field is a zero fill of 0 "
+        "bytes and its value \"5\" is not written"}},
+      {"<f><type>System.String</type><size>2</size><value>ab</value></f>",
+       {"1: warning: field 1: type \"System.String\" is unknown, so the field is a zero fill of 2 "
+        "bytes and its value \"ab\" is not written"}},
+      {"<f><type>pad</type><size>1</size><value/></f>", {}},
       {"<f><Type>System.Byte</Type><SIZE>1</SIZE><vaLue>1</vaLue><types/><!--type--></f>",
        {"1: warning: field 1: <Type> is ignored; did you mean <type>?",
         "1: warning: field 1: <SIZE> is ignored; did you mean <size>?",

@@ -129,23 +129,50 @@ TEST(DomDocument, AttributesOfManyElementsStayWithTheirElement) {
   }
 }
 
-TEST(DomDocument, ReportsTheLineOfASyntaxError) {
+TEST(DomDocument, ReportsWhyAndWhereALoadFailed) {
   struct Case {
-    const char* text;
+    std::string text;
+    LoadFailure failure;
     uint32_t line;
+    const char* entity;
   };
-  for (const Case& c :
-       {Case{"<r>\n<f>\n</g>\n</r>", 3}, Case{"<r>\n\n<f a='1' a='2'/></r>", 3},
-        Case{"<r>\n<f>&undefined;</f>\n</r>", 2}, Case{"", 1}, Case{"<r>\n<f/>\n", 3}}) {
-    uint32_t line = 99;
-    EXPECT_FALSE(DomDocument::Load(c.text, &line)) << c.text;
-    EXPECT_EQ(line, c.line) << c.text;
+  std::string nested = "<r>\n";
+  for (int i = 0; i < 300; ++i) nested += "<e>";
+  std::string laughs = "<!DOCTYPE r [<!ENTITY a0 'lol'>";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY a" + std::to_string(i) + " '";
+    for (int k = 0; k < 10; ++k) laughs += "&a" + std::to_string(i - 1) + ";";
+    laughs += "'>";
   }
-  // Refused for reaching outside, not for its syntax: no line to give.
-  uint32_t line = 99;
-  EXPECT_FALSE(DomDocument::Load(
-      "<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<r><f>&e;</f></r>", &line));
-  EXPECT_EQ(line, 0u);
+  laughs += "]>\n<r><f>&a9;</f></r>";
+  const Case cases[] = {
+      {"<r>\n<f>\n</g>\n</r>", LoadFailure::kSyntax, 3, ""},
+      {"<r>\n\n<f a='1' a='2'/></r>", LoadFailure::kSyntax, 3, ""},
+      {"", LoadFailure::kSyntax, 1, ""},
+      {"<r>\n<f/>\n", LoadFailure::kSyntax, 3, ""},
+      {"<r>\n<f>&undefined;</f>\n</r>", LoadFailure::kUndeclaredEntity, 2, "&undefined;"},
+      // Declared, if at all, only in the external subset, which is never read.
+      {"<!DOCTYPE r SYSTEM 'types.dtd'>\n<r>\n<f>&blob;</f></r>", LoadFailure::kUndeclaredEntity, 3,
+       "&blob;"},
+      {"<!DOCTYPE r SYSTEM 'types.dtd' [<!ENTITY a '&b;'>]>\n<r>\n<f>&a;</f></r>",
+       LoadFailure::kUndeclaredEntity, 3, "&b;"},
+      {"<!DOCTYPE r SYSTEM 'types.dtd'>\n<r>\n<f v='&blob;'/></r>", LoadFailure::kUndeclaredEntity,
+       3, "&blob;"},
+      {"<!DOCTYPE r [\n%p;]><r/>", LoadFailure::kUndeclaredEntity, 2, "%p;"},
+      {"<!DOCTYPE r [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<r><f>&e;</f></r>",
+       LoadFailure::kExternalEntity, 2, "&e;"},
+      {"<!DOCTYPE r [<!ENTITY % p SYSTEM '/etc/hostname'>\n%p;]><r/>", LoadFailure::kExternalEntity,
+       2, "%p;"},
+      {nested, LoadFailure::kNestingDepth, 2, ""},
+      {laughs, LoadFailure::kEntityExpansion, 2, ""},
+  };
+  for (const Case& c : cases) {
+    LoadError error{LoadFailure::kNone, 99, "x"};
+    EXPECT_FALSE(DomDocument::Load(c.text, &error)) << c.text;
+    EXPECT_EQ(error.failure, c.failure) << c.text;
+    EXPECT_EQ(error.line, c.line) << c.text;
+    EXPECT_EQ(error.entity, c.entity) << c.text;
+  }
 }
 
 TEST(DomDocument, RefusesWhatIsNotAWellFormedDocument) {
