@@ -62,7 +62,7 @@ bool FailingFileSystem::ReadWholeFile(const std::string& path, std::string* cont
 }
 
 std::unique_ptr<ImageFile> FailingFileSystem::CreateImage(const std::string& path,
-                                                          const FileIdentity& keep) {
+                                                          std::span<const FileIdentity> keep) {
   if (FailsNow(FileOperation::kOpen)) return nullptr;
   std::unique_ptr<ImageFile> inner = inner_.CreateImage(path, keep);
   if (!inner) return nullptr;

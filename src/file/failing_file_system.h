@@ -28,7 +28,8 @@ class FailingFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      FileIdentity* identity) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                         const FileIdentity& keep) override;
+                                         std::span<const FileIdentity> keep) override;
+  FileIdentity StandardOutput() override { return inner_.StandardOutput(); }
   std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
 
  private:

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace pibgen::file {
@@ -76,9 +77,14 @@ class FileSystem {
   virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity);
   // Creates path, or truncates it if it exists, for reading and writing, and holds it
   // exclusively while open. Returns null if it cannot, if another holder has it, or if it
-  // is the file `keep` (the description must never be overwritten by its own image).
+  // is one of the files in `keep`: the description, and where standard output goes, must
+  // never be overwritten by the image.
   virtual std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                                 const FileIdentity& keep) = 0;
+                                                 std::span<const FileIdentity> keep) = 0;
+  // Which file standard output writes to, when an image could be created there too: a
+  // regular file or a block device. Unknown for anything else (a terminal, a pipe,
+  // /dev/null), and by default.
+  virtual FileIdentity StandardOutput() { return {}; }
   virtual std::string CurrentDirectory() = 0;
 };
 

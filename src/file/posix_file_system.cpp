@@ -203,7 +203,7 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
 }
 
 std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
-                                                        const FileIdentity& keep) {
+                                                        std::span<const FileIdentity> keep) {
   if (path.empty()) return nullptr;
   // Not O_TRUNC: the file is truncated only once it is known to be ours alone and not the
   // description.
@@ -213,8 +213,10 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
   bool ok = ::fstat(fd, &status) == 0;
   // A pipe or socket would block the conversion forever once its buffer filled.
   ok = ok && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
-  ok = ok && !(keep.known && keep.device == static_cast<uint64_t>(status.st_dev) &&
-               keep.inode == static_cast<uint64_t>(status.st_ino));
+  for (const FileIdentity& kept : keep) {
+    ok = ok && !(kept.known && kept.device == static_cast<uint64_t>(status.st_dev) &&
+                 kept.inode == static_cast<uint64_t>(status.st_ino));
+  }
   ok = ok && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   const bool regular = ok && S_ISREG(status.st_mode);
   ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
@@ -227,6 +229,18 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     return nullptr;
   }
   return std::make_unique<PosixImageFile>(fd, regular);
+}
+
+FileIdentity PosixFileSystem::StandardOutput() {
+  FileIdentity identity;
+  struct stat status;
+  if (::fstat(STDOUT_FILENO, &status) == 0 &&
+      (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
+    identity.known = true;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.inode = static_cast<uint64_t>(status.st_ino);
+  }
+  return identity;
 }
 
 std::string PosixFileSystem::CurrentDirectory() {

@@ -10,7 +10,8 @@ class PosixFileSystem final : public FileSystem {
                      FileIdentity* identity) override;
   std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                         const FileIdentity& keep) override;
+                                         std::span<const FileIdentity> keep) override;
+  FileIdentity StandardOutput() override;
   std::string CurrentDirectory() override;
 };
 

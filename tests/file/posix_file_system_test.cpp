@@ -114,9 +114,9 @@ TEST_F(PosixFileSystemTest, RefusesTheDescriptionItselfUnderAnyName) {
   std::string contents;
   FileIdentity identity;
   ASSERT_TRUE(files_.ReadWholeFile(Path("fields.xml"), &contents, &identity));
-  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), identity));
-  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), identity));
-  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), identity));
+  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), {&identity, 1}));
+  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), {&identity, 1}));
+  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), {&identity, 1}));
   EXPECT_EQ(Get(Path("fields.xml")), "<r/>");
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ class PibImageFile {
   PibImageFile& operator=(const PibImageFile&) = delete;
 
   // Creates or truncates the image at path. Refuses an empty path, one of 260 characters or
-  // more, one whose absolute form reaches 260 characters, and the file `keep`.
-  bool Open(const std::string& path, const file::FileIdentity& keep);
+  // more, one whose absolute form reaches 260 characters, and the files in `keep`.
+  bool Open(const std::string& path, std::span<const file::FileIdentity> keep);
   bool IsOpen() const { return file_ != nullptr; }
 
   void Write(const uint8_t* bytes, size_t count);

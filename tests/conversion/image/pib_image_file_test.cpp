@@ -108,7 +108,7 @@ TEST(PibImageFileOpen, RefusesTheFileToKeep) {
   file::FileIdentity identity;
   ASSERT_TRUE(files.ReadWholeFile("fields.xml", &contents, &identity));
   PibImageFile image(files);
-  EXPECT_FALSE(image.Open("fields.xml", identity));
+  EXPECT_FALSE(image.Open("fields.xml", {&identity, 1}));
   EXPECT_EQ(files.File("fields.xml"), "<r/>");
 }
 
