@@ -24,6 +24,7 @@ class FailingImageFile final : public ImageFile {
   bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
     return !owner_.FailsNow(FileOperation::kFindData) && inner_->FindData(offset, begin, end);
   }
+  bool CanReadBack() const override { return inner_->CanReadBack(); }
   bool Flush() override { return !owner_.FailsNow(FileOperation::kFlush) && inner_->Flush(); }
   bool Length(uint64_t* length) override {
     return !owner_.FailsNow(FileOperation::kLength) && inner_->Length(length);

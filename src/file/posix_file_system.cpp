@@ -11,9 +11,11 @@
 namespace pibgen::file {
 namespace {
 
+// An image open for writing, or only for reading when it is to be verified.
 class PosixImageFile final : public ImageFile {
  public:
-  PosixImageFile(int fd, bool regular) : fd_(fd), regular_(regular) {}
+  PosixImageFile(int fd, mode_t mode)
+      : fd_(fd), regular_(S_ISREG(mode)), block_device_(S_ISBLK(mode)) {}
   ~PosixImageFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -30,6 +32,8 @@ class PosixImageFile final : public ImageFile {
     }
     return true;
   }
+
+  bool CanReadBack() const override { return regular_ || block_device_; }
 
   // Our writes go straight to the kernel; there is nothing of ours to push. The image is not
   // forced to the medium: a build step that needs that can sync the file itself.
@@ -124,6 +128,7 @@ class PosixImageFile final : public ImageFile {
  private:
   int fd_;
   bool regular_;
+  bool block_device_;
 };
 
 class PosixSourceFile final : public SourceFile {
@@ -202,6 +207,12 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
   return ok;
 }
 
+std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
+  const int fd = OpenRegularFile(path, nullptr);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixImageFile>(fd, S_IFREG);
+}
+
 std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
                                                         std::span<const FileIdentity> keep) {
   if (path.empty()) return nullptr;
@@ -228,7 +239,7 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixImageFile>(fd, regular);
+  return std::make_unique<PosixImageFile>(fd, status.st_mode);
 }
 
 FileIdentity PosixFileSystem::StandardOutput() {
