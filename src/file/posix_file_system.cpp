@@ -8,16 +8,25 @@
 #include <cerrno>
 #include <climits>
 
+#include "file/empty_image_on_signal.h"
+
 namespace pibgen::file {
 namespace {
 
 // An image open for writing, or only for reading when it is to be verified.
 class PosixImageFile final : public ImageFile {
  public:
-  PosixImageFile(int fd, mode_t mode)
-      : fd_(fd), regular_(S_ISREG(mode)), block_device_(S_ISBLK(mode)) {}
+  // A regular file being written is emptied by a terminating signal while it is open.
+  PosixImageFile(int fd, mode_t mode, bool writing)
+      : fd_(fd),
+        regular_(S_ISREG(mode)),
+        block_device_(S_ISBLK(mode)),
+        empty_on_signal_(regular_ && writing) {
+    if (empty_on_signal_) EmptyImageOnSignal(fd_);
+  }
   ~PosixImageFile() override {
     if (fd_ >= 0) ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
   }
   PosixImageFile(const PosixImageFile&) = delete;
   PosixImageFile& operator=(const PosixImageFile&) = delete;
@@ -115,6 +124,7 @@ class PosixImageFile final : public ImageFile {
       if (!closed) (void)::ftruncate(spare, 0);
       ::close(spare);
     }
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd);
     return closed;
   }
 
@@ -122,6 +132,7 @@ class PosixImageFile final : public ImageFile {
     if (fd_ < 0) return;
     if (regular_) (void)::ftruncate(fd_, 0);
     ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
     fd_ = -1;
   }
 
@@ -129,6 +140,7 @@ class PosixImageFile final : public ImageFile {
   int fd_;
   bool regular_;
   bool block_device_;
+  bool empty_on_signal_;
 };
 
 class PosixSourceFile final : public SourceFile {
@@ -210,7 +222,7 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
 std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
   const int fd = OpenRegularFile(path, nullptr);
   if (fd < 0) return nullptr;
-  return std::make_unique<PosixImageFile>(fd, S_IFREG);
+  return std::make_unique<PosixImageFile>(fd, S_IFREG, false);
 }
 
 std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
@@ -239,7 +251,7 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixImageFile>(fd, status.st_mode);
+  return std::make_unique<PosixImageFile>(fd, status.st_mode, true);
 }
 
 FileIdentity PosixFileSystem::StandardOutput() {
