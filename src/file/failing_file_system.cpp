@@ -2,6 +2,20 @@
 
 namespace pibgen::file {
 
+class FailingSourceFile final : public SourceFile {
+ public:
+  FailingSourceFile(FailingFileSystem& owner, std::unique_ptr<SourceFile> inner)
+      : owner_(owner), inner_(std::move(inner)) {}
+
+  ptrdiff_t Read(char* data, size_t count) override {
+    return owner_.FailsNow(FileOperation::kReadSource) ? -1 : inner_->Read(data, count);
+  }
+
+ private:
+  FailingFileSystem& owner_;
+  std::unique_ptr<SourceFile> inner_;
+};
+
 class FailingImageFile final : public ImageFile {
  public:
   FailingImageFile(FailingFileSystem& owner, std::unique_ptr<ImageFile> inner)
@@ -60,6 +74,14 @@ bool FailingFileSystem::FailsNow(FileOperation operation) {
 bool FailingFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
                                       FileIdentity* identity) {
   return !FailsNow(FileOperation::kOpen) && inner_.ReadWholeFile(path, contents, identity);
+}
+
+std::unique_ptr<SourceFile> FailingFileSystem::OpenSource(const std::string& path,
+                                                          FileIdentity* identity) {
+  if (FailsNow(FileOperation::kOpen)) return nullptr;
+  std::unique_ptr<SourceFile> inner = inner_.OpenSource(path, identity);
+  if (!inner) return nullptr;
+  return std::make_unique<FailingSourceFile>(*this, std::move(inner));
 }
 
 std::unique_ptr<ImageFile> FailingFileSystem::CreateImage(const std::string& path,

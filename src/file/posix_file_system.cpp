@@ -102,12 +102,13 @@ class PosixImageFile final : public ImageFile {
     }
     const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
     if (data < 0) {
-      if (errno != ENXIO) return false;
+      // Any other error says the file system cannot tell holes: the rest is read as data.
+      if (errno != ENXIO) return ImageFile::FindData(offset, begin, end);
       *begin = *end = length;  // nothing but a hole up to the end
       return true;
     }
     const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
-    if (hole < 0) return false;
+    if (hole < 0) return ImageFile::FindData(offset, begin, end);
     *begin = std::min(static_cast<uint64_t>(data), length);
     *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
