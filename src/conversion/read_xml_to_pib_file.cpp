@@ -47,7 +47,9 @@ bool Convert(const std::string& source, const std::string& destination,
 
   *stage = Stage::kCreating;
   PibImageFile image(file_system);
-  if (!image.Open(destination, source_identity)) {
+  // The trace must never share a file with the image, nor the image overwrite the description.
+  const file::FileIdentity keep[] = {source_identity, file_system.StandardOutput()};
+  if (!image.Open(destination, keep)) {
     out.Print("create pib file fail\n");
     return false;
   }

@@ -8,14 +8,25 @@
 #include <cerrno>
 #include <climits>
 
+#include "file/empty_image_on_signal.h"
+
 namespace pibgen::file {
 namespace {
 
+// An image open for writing, or only for reading when it is to be verified.
 class PosixImageFile final : public ImageFile {
  public:
-  PosixImageFile(int fd, bool regular) : fd_(fd), regular_(regular) {}
+  // A regular file being written is emptied by a terminating signal while it is open.
+  PosixImageFile(int fd, mode_t mode, bool writing)
+      : fd_(fd),
+        regular_(S_ISREG(mode)),
+        block_device_(S_ISBLK(mode)),
+        empty_on_signal_(regular_ && writing) {
+    if (empty_on_signal_) EmptyImageOnSignal(fd_);
+  }
   ~PosixImageFile() override {
     if (fd_ >= 0) ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
   }
   PosixImageFile(const PosixImageFile&) = delete;
   PosixImageFile& operator=(const PosixImageFile&) = delete;
@@ -30,6 +41,8 @@ class PosixImageFile final : public ImageFile {
     }
     return true;
   }
+
+  bool CanReadBack() const override { return regular_ || block_device_; }
 
   // Our writes go straight to the kernel; there is nothing of ours to push. The image is not
   // forced to the medium: a build step that needs that can sync the file itself.
@@ -89,12 +102,13 @@ class PosixImageFile final : public ImageFile {
     }
     const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
     if (data < 0) {
-      if (errno != ENXIO) return false;
+      // Any other error says the file system cannot tell holes: the rest is read as data.
+      if (errno != ENXIO) return ImageFile::FindData(offset, begin, end);
       *begin = *end = length;  // nothing but a hole up to the end
       return true;
     }
     const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
-    if (hole < 0) return false;
+    if (hole < 0) return ImageFile::FindData(offset, begin, end);
     *begin = std::min(static_cast<uint64_t>(data), length);
     *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
@@ -111,6 +125,7 @@ class PosixImageFile final : public ImageFile {
       if (!closed) (void)::ftruncate(spare, 0);
       ::close(spare);
     }
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd);
     return closed;
   }
 
@@ -118,12 +133,15 @@ class PosixImageFile final : public ImageFile {
     if (fd_ < 0) return;
     if (regular_) (void)::ftruncate(fd_, 0);
     ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
     fd_ = -1;
   }
 
  private:
   int fd_;
   bool regular_;
+  bool block_device_;
+  bool empty_on_signal_;
 };
 
 class PosixSourceFile final : public SourceFile {
@@ -202,8 +220,14 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
   return ok;
 }
 
+std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
+  const int fd = OpenRegularFile(path, nullptr);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixImageFile>(fd, S_IFREG, false);
+}
+
 std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
-                                                        const FileIdentity& keep) {
+                                                        std::span<const FileIdentity> keep) {
   if (path.empty()) return nullptr;
   // Not O_TRUNC: the file is truncated only once it is known to be ours alone and not the
   // description.
@@ -213,8 +237,10 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
   bool ok = ::fstat(fd, &status) == 0;
   // A pipe or socket would block the conversion forever once its buffer filled.
   ok = ok && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
-  ok = ok && !(keep.known && keep.device == static_cast<uint64_t>(status.st_dev) &&
-               keep.inode == static_cast<uint64_t>(status.st_ino));
+  for (const FileIdentity& kept : keep) {
+    ok = ok && !(kept.known && kept.device == static_cast<uint64_t>(status.st_dev) &&
+                 kept.inode == static_cast<uint64_t>(status.st_ino));
+  }
   ok = ok && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   const bool regular = ok && S_ISREG(status.st_mode);
   ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
@@ -226,7 +252,19 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixImageFile>(fd, regular);
+  return std::make_unique<PosixImageFile>(fd, status.st_mode, true);
+}
+
+FileIdentity PosixFileSystem::StandardOutput() {
+  FileIdentity identity;
+  struct stat status;
+  if (::fstat(STDOUT_FILENO, &status) == 0 &&
+      (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
+    identity.known = true;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.inode = static_cast<uint64_t>(status.st_ino);
+  }
+  return identity;
 }
 
 std::string PosixFileSystem::CurrentDirectory() {

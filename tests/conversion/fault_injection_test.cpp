@@ -66,6 +66,8 @@ const char* ExpectedMessage(file::FileOperation operation, uint64_t fail_at) {
   switch (operation) {
     case file::FileOperation::kOpen:
       return fail_at == 1 ? "load xml file fail\n" : "create pib file fail\n";
+    case file::FileOperation::kReadSource:
+      return "load xml file fail\n";
     case file::FileOperation::kWrite:
     case file::FileOperation::kFlush:
       return "write pib file fail\n";
@@ -113,6 +115,7 @@ TEST_P(FaultInjectionTest, EveryFailingOperationIsReportedAndLeavesNoImage) {
     full_image = backend->Get("image.bin");
   }
 
+  bool failed_source_read = false;
   uint64_t fail_at = 1;
   for (;; ++fail_at) {
     SCOPED_TRACE("failing operation " + std::to_string(fail_at));
@@ -128,6 +131,7 @@ TEST_P(FaultInjectionTest, EveryFailingOperationIsReportedAndLeavesNoImage) {
       break;
     }
     EXPECT_EQ(status, 1);
+    failed_source_read |= files.FailedOperation() == file::FileOperation::kReadSource;
     const std::string message = ExpectedMessage(files.FailedOperation(), fail_at);
     const std::string ending = message + kFatal;
     const std::string& text = out.Text();
@@ -145,6 +149,7 @@ TEST_P(FaultInjectionTest, EveryFailingOperationIsReportedAndLeavesNoImage) {
     EXPECT_EQ(backend->Get("fields.xml"), c.description);
   }
   EXPECT_GE(fail_at, 4u) << "the run should take several file operations";
+  EXPECT_TRUE(failed_source_read) << "reading the description was never failed";
 }
 
 std::string ByteArrayOfHexLength(size_t bytes) {

@@ -28,7 +28,7 @@ class TrickleFileSystem final : public file::FileSystem {
     return std::make_unique<Trickle>(std::move(contents), piece_, fail_after_);
   }
   std::unique_ptr<file::ImageFile> CreateImage(const std::string& path,
-                                               const file::FileIdentity& keep) override {
+                                               std::span<const file::FileIdentity> keep) override {
     return files_.CreateImage(path, keep);
   }
   std::string CurrentDirectory() override { return "/"; }

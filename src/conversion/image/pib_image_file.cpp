@@ -17,7 +17,7 @@ constexpr size_t kMaxPathCharacters = 259;
 
 }  // namespace
 
-bool PibImageFile::Open(const std::string& path, const file::FileIdentity& keep) {
+bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdentity> keep) {
   if (path.empty() || file::CountPathCharacters(path) > kMaxPathCharacters) return false;
   const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
   if (file::CountPathCharacters(absolute) > kMaxPathCharacters) return false;
