@@ -11,6 +11,10 @@
 namespace pibgen::file {
 namespace {
 
+// For calls on failure paths where a further failure changes nothing. A (void) cast does not
+// quiet GCC's warn_unused_result, which _FORTIFY_SOURCE puts on calls such as ftruncate.
+void IgnoreFailure(int /*status*/) {}
+
 class PosixImageFile final : public ImageFile {
  public:
   PosixImageFile(int fd, bool regular) : fd_(fd), regular_(regular) {}
@@ -108,7 +112,7 @@ class PosixImageFile final : public ImageFile {
     const int spare = regular_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     const bool closed = ::close(fd) == 0;
     if (spare >= 0) {
-      if (!closed) (void)::ftruncate(spare, 0);
+      if (!closed) IgnoreFailure(::ftruncate(spare, 0));
       ::close(spare);
     }
     return closed;
@@ -116,7 +120,7 @@ class PosixImageFile final : public ImageFile {
 
   void Discard() override {
     if (fd_ < 0) return;
-    if (regular_) (void)::ftruncate(fd_, 0);
+    if (regular_) IgnoreFailure(::ftruncate(fd_, 0));
     ::close(fd_);
     fd_ = -1;
   }
