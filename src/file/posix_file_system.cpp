@@ -85,6 +85,7 @@ class PosixImageFile final : public ImageFile {
     return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
   }
 
+#ifdef PIBGEN_HAVE_SEEK_DATA  // else every byte is data, read back in full
   bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
     uint64_t length = 0;
     if (!Length(&length)) return false;
@@ -103,6 +104,7 @@ class PosixImageFile final : public ImageFile {
     *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
   }
+#endif
 
   bool Close() override {
     const int fd = fd_;
@@ -148,6 +150,19 @@ class PosixSourceFile final : public SourceFile {
  private:
   int fd_;
 };
+
+// Locks the whole image file against a second run. Without flock, a POSIX record lock: it
+// belongs to the process and ends with its first close of the file, which is the image's.
+bool LockImage(int fd) {
+#ifdef PIBGEN_HAVE_FLOCK
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#else
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+#endif
+}
 
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
 // keeps a FIFO from stalling the open; it changes nothing for a regular file.
@@ -219,7 +234,7 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
   ok = ok && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
   ok = ok && !(keep.known && keep.device == static_cast<uint64_t>(status.st_dev) &&
                keep.inode == static_cast<uint64_t>(status.st_ino));
-  ok = ok && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ok = ok && LockImage(fd);
   const bool regular = ok && S_ISREG(status.st_mode);
   ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
   if (ok) {
