@@ -130,7 +130,7 @@ class FieldChecker {
           }
           lines_[s] = child.Line();
         } else if (EqualsIgnoringCase(name, setting)) {
-          Warn(child.Line(), "<" + std::string(name) + "> is ignored; did you mean <" +
+          Warn(child.Line(), std::string("<").append(name) + "> is ignored; did you mean <" +
                                  std::string(setting) + ">?");
         }
       }

@@ -15,7 +15,9 @@ bool installed = false;
 // Only async-signal-safe calls: the signal may arrive in the middle of any write.
 extern "C" void EmptyImageAndRaise(int signal) {
   const int fd = image_fd;
-  if (fd >= 0) (void)::ftruncate(fd, 0);
+  // Nothing more can be done if it fails; the result is looked at only to say so.
+  if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+  }
   struct sigaction fallback = {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);

@@ -13,6 +13,10 @@
 namespace pibgen::file {
 namespace {
 
+// For calls on failure paths where a further failure changes nothing. A (void) cast does not
+// quiet GCC's warn_unused_result, which _FORTIFY_SOURCE puts on calls such as ftruncate.
+void IgnoreFailure(int /*status*/) {}
+
 // An image open for writing, or only for reading when it is to be verified.
 class PosixImageFile final : public ImageFile {
  public:
@@ -94,6 +98,7 @@ class PosixImageFile final : public ImageFile {
     return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
   }
 
+#ifdef PIBGEN_HAVE_SEEK_DATA  // else every byte is data, read back in full
   bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
     uint64_t length = 0;
     if (!Length(&length)) return false;
@@ -113,6 +118,7 @@ class PosixImageFile final : public ImageFile {
     *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
   }
+#endif
 
   bool Close() override {
     const int fd = fd_;
@@ -122,7 +128,7 @@ class PosixImageFile final : public ImageFile {
     const int spare = regular_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     const bool closed = ::close(fd) == 0;
     if (spare >= 0) {
-      if (!closed) (void)::ftruncate(spare, 0);
+      if (!closed) IgnoreFailure(::ftruncate(spare, 0));
       ::close(spare);
     }
     if (empty_on_signal_) StopEmptyingImageOnSignal(fd);
@@ -131,7 +137,7 @@ class PosixImageFile final : public ImageFile {
 
   void Discard() override {
     if (fd_ < 0) return;
-    if (regular_) (void)::ftruncate(fd_, 0);
+    if (regular_) IgnoreFailure(::ftruncate(fd_, 0));
     ::close(fd_);
     if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
     fd_ = -1;
@@ -162,6 +168,19 @@ class PosixSourceFile final : public SourceFile {
  private:
   int fd_;
 };
+
+// Locks the whole image file against a second run. Without flock, a POSIX record lock: it
+// belongs to the process and ends with its first close of the file, which is the image's.
+bool LockImage(int fd) {
+#ifdef PIBGEN_HAVE_FLOCK
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#else
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+#endif
+}
 
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
 // keeps a FIFO from stalling the open; it changes nothing for a regular file.
@@ -241,7 +260,7 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     ok = ok && !(kept.known && kept.device == static_cast<uint64_t>(status.st_dev) &&
                  kept.inode == static_cast<uint64_t>(status.st_ino));
   }
-  ok = ok && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ok = ok && LockImage(fd);
   const bool regular = ok && S_ISREG(status.st_mode);
   ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
   if (ok) {

@@ -6,6 +6,11 @@ namespace pibgen::xml {
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
+#ifdef PIBGEN_HAVE_MAP_ANONYMOUS
+constexpr int kAnonymous = MAP_ANONYMOUS;
+#else
+constexpr int kAnonymous = MAP_ANON;
+#endif
 
 size_t RoundUp(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
@@ -13,7 +18,7 @@ size_t RoundUp(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1)
 // whole page tables instead of copying.
 void* MapAligned(size_t bytes) {
   const size_t span = bytes + kHugePage;
-  void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | kAnonymous, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   const auto start = reinterpret_cast<uintptr_t>(raw);
   const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
@@ -36,11 +41,13 @@ void* LargeBlock::Grow(void* old, size_t old_bytes, size_t used, size_t bytes) {
     return block;
   }
   // Both ends are huge-page aligned, so the kernel moves whole page tables, copying nothing.
+  // Where pages cannot be moved, they are copied.
   const size_t moved = RoundUp(old_bytes);
-  if (::mremap(old, moved, moved, MREMAP_MAYMOVE | MREMAP_FIXED, block) == MAP_FAILED) {
-    std::memcpy(block, old, used);
-    ::munmap(old, moved);
-  }
+#ifdef PIBGEN_HAVE_MREMAP
+  if (::mremap(old, moved, moved, MREMAP_MAYMOVE | MREMAP_FIXED, block) != MAP_FAILED) return block;
+#endif
+  std::memcpy(block, old, used);
+  ::munmap(old, moved);
   return block;
 }
 

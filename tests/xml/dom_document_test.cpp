@@ -123,7 +123,7 @@ TEST(DomDocument, AttributesOfManyElementsStayWithTheirElement) {
     if (i % 3 == 0) {
       EXPECT_FALSE(name) << i;
     } else {
-      EXPECT_EQ(name, "n" + std::to_string(i)) << i;
+      EXPECT_EQ(name, std::string("n").append(std::to_string(i))) << i;
       EXPECT_EQ(fields.Item(i).ChildNodes().Item(0).Attribute("name"), "c") << i;
     }
   }
