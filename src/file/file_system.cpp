@@ -22,7 +22,41 @@ class WholeSourceFile final : public SourceFile {
   size_t position_ = 0;
 };
 
+// A whole image already in memory.
+class WholeImageSource final : public ImageSource {
+ public:
+  explicit WholeImageSource(std::string contents) : contents_(std::move(contents)) {}
+
+  bool Length(uint64_t* length) override {
+    *length = contents_.size();
+    return true;
+  }
+  bool ReadAt(uint64_t offset, uint8_t* data, size_t count) override {
+    if (offset > contents_.size() || count > contents_.size() - offset) return false;
+    contents_.copy(reinterpret_cast<char*>(data), count, static_cast<size_t>(offset));
+    return true;
+  }
+
+ private:
+  std::string contents_;
+};
+
 }  // namespace
+
+bool ImageSource::FindData(uint64_t offset, uint64_t* begin, uint64_t* end) {
+  uint64_t length = 0;
+  if (!Length(&length)) return false;
+  *begin = std::min(offset, length);
+  *end = length;
+  return true;
+}
+
+std::unique_ptr<ImageSource> FileSystem::OpenImageSource(const std::string& path) {
+  std::string contents;
+  FileIdentity unused;
+  if (!ReadWholeFile(path, &contents, &unused)) return nullptr;
+  return std::make_unique<WholeImageSource>(std::move(contents));
+}
 
 std::unique_ptr<SourceFile> FileSystem::OpenSource(const std::string& path,
                                                    FileIdentity* identity) {

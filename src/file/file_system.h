@@ -63,6 +63,19 @@ class SourceFile {
   virtual ptrdiff_t Read(char* data, size_t count) = 0;
 };
 
+// An existing image opened only to be read, at any offset: what the decoder and the verifier
+// compare a layout against. Nothing can write through it.
+class ImageSource {
+ public:
+  virtual ~ImageSource() = default;
+  virtual bool Length(uint64_t* length) = 0;
+  // Reads exactly count bytes starting at offset.
+  virtual bool ReadAt(uint64_t offset, uint8_t* data, size_t count) = 0;
+  // As ImageFile::FindData: the first stretch of stored data at or after offset. The default
+  // has all the rest as data.
+  virtual bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end);
+};
+
 // The program's window on files: reading the description and creating the image. Tests and
 // the fuzzer put an in-memory implementation in its place.
 class FileSystem {
@@ -74,6 +87,9 @@ class FileSystem {
   // what ReadWholeFile refuses. The default serves what ReadWholeFile returns; identity may
   // be null.
   virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity);
+  // Opens an existing regular file to be read as an image; refuses what OpenSource refuses.
+  // The default serves what ReadWholeFile returns.
+  virtual std::unique_ptr<ImageSource> OpenImageSource(const std::string& path);
   // Creates path, or truncates it if it exists, for reading and writing, and holds it
   // exclusively while open. Returns null if it cannot, if another holder has it, or if it
   // is the file `keep` (the description must never be overwritten by its own image).

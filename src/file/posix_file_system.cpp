@@ -145,6 +145,57 @@ class PosixSourceFile final : public SourceFile {
   int fd_;
 };
 
+class PosixImageSource final : public ImageSource {
+ public:
+  explicit PosixImageSource(int fd) : fd_(fd) {}
+  ~PosixImageSource() override { ::close(fd_); }
+  PosixImageSource(const PosixImageSource&) = delete;
+  PosixImageSource& operator=(const PosixImageSource&) = delete;
+
+  bool Length(uint64_t* length) override {
+    struct stat status;
+    if (::fstat(fd_, &status) != 0) return false;
+    *length = static_cast<uint64_t>(status.st_size);
+    return true;
+  }
+
+  bool ReadAt(uint64_t offset, uint8_t* data, size_t count) override {
+    while (count > 0) {
+      if (offset > static_cast<uint64_t>(LLONG_MAX)) return false;
+      const ssize_t got = ::pread(fd_, data, count, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      data += got;
+      offset += static_cast<uint64_t>(got);
+      count -= static_cast<size_t>(got);
+    }
+    return true;
+  }
+
+  bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
+    uint64_t length = 0;
+    if (!Length(&length)) return false;
+    if (offset >= length) return ImageSource::FindData(offset, begin, end);
+    const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+    if (data < 0) {
+      // ENXIO: only a hole up to the end. A file system without the lookup has no holes.
+      if (errno == ENXIO) {
+        *begin = *end = length;
+        return true;
+      }
+      return errno == EINVAL && ImageSource::FindData(offset, begin, end);
+    }
+    const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+    if (hole < 0) return false;
+    *begin = std::min(static_cast<uint64_t>(data), length);
+    *end = std::min(static_cast<uint64_t>(hole), length);
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
 // keeps a FIFO from stalling the open; it changes nothing for a regular file.
 int OpenRegularFile(const std::string& path, FileIdentity* identity) {
@@ -171,6 +222,12 @@ std::unique_ptr<SourceFile> PosixFileSystem::OpenSource(const std::string& path,
   const int fd = OpenRegularFile(path, identity);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixSourceFile>(fd);
+}
+
+std::unique_ptr<ImageSource> PosixFileSystem::OpenImageSource(const std::string& path) {
+  const int fd = OpenRegularFile(path, nullptr);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixImageSource>(fd);
 }
 
 bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* contents,

@@ -9,6 +9,7 @@ class PosixFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      FileIdentity* identity) override;
   std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity) override;
+  std::unique_ptr<ImageSource> OpenImageSource(const std::string& path) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
                                          const FileIdentity& keep) override;
   std::string CurrentDirectory() override;
