@@ -57,13 +57,17 @@ class DecodeCheck final : public LayoutFields {
         if (skip > kChecksumOffset - at) stored_ = piece.data[kChecksumOffset - at];
         crc_.Update(piece.data + skip, static_cast<size_t>(piece.count - skip));
         if (fill) {
+          // The checksum byte is the conversion's, whatever field it falls in.
+          const uint8_t* const begin = piece.data;
           const uint8_t* const last = piece.data + piece.count;
-          const uint8_t* const nonzero =
-              std::find_if(piece.data, last, [](uint8_t b) { return b; });
+          const uint8_t* nonzero = std::find_if(begin, last, [](uint8_t b) { return b != 0; });
+          if (nonzero != last && at + static_cast<uint64_t>(nonzero - begin) == kChecksumOffset) {
+            nonzero = std::find_if(nonzero + 1, last, [](uint8_t b) { return b != 0; });
+          }
           if (nonzero != last) {
             fill_problem_ = FieldLabel(field) + " is a fill of " + std::to_string(field.length) +
                             " bytes at offset " + std::to_string(field.offset) + ", but offset " +
-                            std::to_string(at + static_cast<uint64_t>(nonzero - piece.data)) +
+                            std::to_string(at + static_cast<uint64_t>(nonzero - begin)) +
                             " holds " + Hex(*nonzero);
             return true;
           }
