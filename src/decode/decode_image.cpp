@@ -19,12 +19,6 @@ namespace {
 // Printed text is handed on once it grows past this, so a long Byte[] value is never held whole.
 constexpr size_t kPrintChunk = size_t{1} << 16;
 
-std::string Hex(uint8_t byte) {
-  std::string out;
-  AppendHex(out, &byte, 1, '\0');
-  return out;
-}
-
 // The first pass: whether every fill field of the image holds only zeros, and the checksum the
 // conversion would store, computed over the image's bytes from offset 3 on.
 class DecodeCheck final : public LayoutFields {
@@ -54,7 +48,9 @@ class DecodeCheck final : public LayoutFields {
       if (piece.data == nullptr) {
         crc_.UpdateZeros(piece.count - skip);
       } else {
-        if (skip > kChecksumOffset - at) stored_ = piece.data[kChecksumOffset - at];
+        if (at <= kChecksumOffset && kChecksumOffset < at + piece.count) {
+          stored_ = piece.data[kChecksumOffset - at];
+        }
         crc_.Update(piece.data + skip, static_cast<size_t>(piece.count - skip));
         if (fill) {
           // The checksum byte is the conversion's, whatever field it falls in.
@@ -68,7 +64,7 @@ class DecodeCheck final : public LayoutFields {
             fill_problem_ = FieldLabel(field) + " is a fill of " + std::to_string(field.length) +
                             " bytes at offset " + std::to_string(field.offset) + ", but offset " +
                             std::to_string(at + static_cast<uint64_t>(nonzero - begin)) +
-                            " holds " + Hex(*nonzero);
+                            " holds " + HexByte(*nonzero);
             return true;
           }
         }
@@ -230,8 +226,8 @@ bool DecodeImage(const std::string& image_path, const std::string& layout_path,
     return false;
   }
   if (length > kChecksumOffset && check.Stored() != check.Computed()) {
-    out.Print(image_path + ": checksum mismatch: stored " + Hex(check.Stored()) + ", computed " +
-              Hex(check.Computed()) + "\n");
+    out.Print(image_path + ": checksum mismatch: stored " + HexByte(check.Stored()) +
+              ", computed " + HexByte(check.Computed()) + "\n");
     return false;
   }
 

@@ -29,4 +29,10 @@ void AppendHex(std::string& out, const uint8_t* bytes, size_t count, char separa
   }
 }
 
+std::string HexByte(uint8_t byte) {
+  std::string out;
+  AppendHex(out, &byte, 1, '\0');
+  return out;
+}
+
 }  // namespace pibgen

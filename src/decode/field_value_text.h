@@ -17,4 +17,7 @@ std::string NumericValueText(FieldKind kind, const uint8_t* bytes);
 // when it is '\0').
 void AppendHex(std::string& out, const uint8_t* bytes, size_t count, char separator);
 
+// One byte as two upper-case hex digits.
+std::string HexByte(uint8_t byte);
+
 }  // namespace pibgen

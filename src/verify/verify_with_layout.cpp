@@ -20,12 +20,6 @@ namespace {
 // that differs.
 constexpr size_t kShownBytes = 8;
 
-std::string Hex(uint8_t byte) {
-  std::string out;
-  AppendHex(out, &byte, 1, '\0');
-  return out;
-}
-
 // The first pass: whether a conversion takes the layout, and the checksum byte it stores,
 // which a field covering offset 2 needs before it can be compared.
 class DescriptionChecksum final : public LayoutFields {
@@ -97,8 +91,12 @@ class FieldComparison final : public LayoutFields {
         read_failed_ = true;
         return false;
       }
-      const bool both_zero = piece.data == nullptr && at >= written_end;
-      if (both_zero && at > kChecksumOffset) {
+      const bool showing = image_shown_.size() < kShownBytes && at + piece.count > shown_from;
+      if (at > kChecksumOffset && !showing && Equal(piece, at, written_end)) {
+        at += piece.count;
+        continue;
+      }
+      if (piece.data == nullptr && at >= written_end && at > kChecksumOffset) {
         // Zeros on both sides: nothing differs; only the shown bytes may take some.
         const uint64_t room = kShownBytes - image_shown_.size();
         const uint64_t take = at >= shown_from ? std::min(room, piece.count) : 0;
@@ -127,6 +125,19 @@ class FieldComparison final : public LayoutFields {
     }
     if (differing > 0) Report(field, differing, first);
     return true;
+  }
+
+  // Whether the piece of the image at `at` equals the description there; the piece lies
+  // wholly before or wholly after written_end.
+  bool Equal(const file::ImageCursor::Piece& piece, uint64_t at, uint64_t written_end) const {
+    const auto is_zero = [](uint8_t b) { return b == 0; };
+    const auto count = static_cast<size_t>(piece.count);
+    if (at >= written_end) {
+      return piece.data == nullptr || std::all_of(piece.data, piece.data + count, is_zero);
+    }
+    const uint8_t* const description = bytes_.bytes.data() + (at - field_offset_);
+    if (piece.data == nullptr) return std::all_of(description, description + count, is_zero);
+    return std::memcmp(piece.data, description, count) == 0;
   }
 
   void Report(const LayoutField& field, uint64_t differing, uint64_t first) {
@@ -194,12 +205,12 @@ bool VerifyWithLayout(const std::string& image_path, const std::string& layout_p
   file::ImageCursor cursor(*source, length);
   FieldComparison comparison(cursor, image_path, description.Checksum(), description_length, out);
   refusal = ReadLayout(layout_path, file_system, comparison);
-  if (refusal || comparison.Refusal() || comparison.Length() != description_length) {
-    out.Print(image_path + ": the layout changed while it was read\n");
-    return false;
-  }
   if (comparison.ReadFailed()) {
     out.Print(cannot_read);
+    return false;
+  }
+  if (refusal || comparison.Refusal() || comparison.Length() != description_length) {
+    out.Print(image_path + ": the layout changed while it was read\n");
     return false;
   }
   bool equal = !comparison.AnyDiffers();
@@ -217,14 +228,14 @@ bool VerifyWithLayout(const std::string& image_path, const std::string& layout_p
       return false;
     }
     if (stored != description.Checksum()) {
-      out.Print(image_path + ": checksum byte: image " + Hex(stored) + ", description " +
-                Hex(description.Checksum()) + "\n");
+      out.Print(image_path + ": checksum byte: image " + HexByte(stored) + ", description " +
+                HexByte(description.Checksum()) + "\n");
       equal = false;
     }
   }
   if (!equal) return false;
   std::string checksum = "no checksum";
-  if (length > kChecksumOffset) checksum = "checksum " + Hex(description.Checksum());
+  if (length > kChecksumOffset) checksum = "checksum " + HexByte(description.Checksum());
   out.Print(image_path + ": matches " + layout_path + " (" +
             std::to_string(description.FieldCount()) + " fields, " + std::to_string(length) +
             " bytes, " + checksum + ")\n");
