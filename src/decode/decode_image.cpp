@@ -87,6 +87,8 @@ class DecodePrinter final : public LayoutFields {
   DecodePrinter(file::ImageCursor& cursor, TextSink& out) : cursor_(cursor), out_(out) {}
 
   bool ReadFailed() const { return read_failed_; }
+  // Whether any of the description has been handed on yet (it may end mid-line).
+  bool Printed() const { return printed_; }
 
   // The root's closing tag (and its opening one, for a layout without fields).
   void Finish() {
@@ -121,6 +123,7 @@ class DecodePrinter final : public LayoutFields {
 
   void Flush() {
     out_.Print(text_);
+    printed_ = printed_ || !text_.empty();
     text_.clear();
   }
 
@@ -190,6 +193,7 @@ class DecodePrinter final : public LayoutFields {
   std::string text_;
   bool root_open_ = false;
   bool read_failed_ = false;
+  bool printed_ = false;
 };
 
 }  // namespace
@@ -236,7 +240,8 @@ bool DecodeImage(const std::string& image_path, const std::string& layout_path,
   if (refusal || printer.Refusal() || printer.ReadFailed() ||
       printer.FieldCount() != check.FieldCount() || printer.Length() != check.Length()) {
     // The files were changed while they were read: what is printed so far is not the image.
-    out.Print("\n" + image_path + ": the image or the layout changed while it was decoded\n");
+    out.Print(std::string(printer.Printed() ? "\n" : "") + image_path +
+              ": the image or the layout changed while it was decoded\n");
     return false;
   }
   printer.Finish();
