@@ -6,34 +6,13 @@
 #include <vector>
 
 #include "check/check_field.h"
+#include "check/describe_load_error.h"
 #include "check/finding.h"
 #include "conversion/describe_node_kind.h"
 #include "xml/dom_document.h"
 
 namespace pibgen {
 namespace {
-
-// Says why the description could not be loaded; the conversion only says that it could not.
-std::string DescribeLoadError(const xml::LoadError& error) {
-  switch (error.failure) {
-    case xml::LoadFailure::kNone:
-    case xml::LoadFailure::kSyntax:
-      break;
-    case xml::LoadFailure::kExternalEntity:
-      if (error.entity.empty()) return "reference to an external resource, which is never read";
-      return "reference to external entity " + error.entity + ", which is never read";
-    case xml::LoadFailure::kUndeclaredEntity:
-      return "reference to entity " + error.entity + ", which the description does not declare";
-    case xml::LoadFailure::kNestingDepth:
-      return "elements nest deeper than the XML parser's limit of " +
-             std::to_string(xml::kMaxNestingDepth) + " levels";
-    case xml::LoadFailure::kEntityExpansion:
-      return "entity references expand beyond the XML parser's limit";
-    case xml::LoadFailure::kReader:
-      return "the description cannot be loaded";
-  }
-  return "not well-formed XML";
-}
 
 std::vector<Finding> Load(const std::string& path, file::FileSystem& file_system,
                           std::unique_ptr<xml::DomDocument>& document) {

@@ -9,12 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/description_handler.h"
 #include "xml/growing_array.h"
 #include "xml/libxml_sax_parser.h"
 
 namespace pibgen::xml {
-
-enum class NodeKind : uint8_t { kElement, kText, kCData, kComment, kProcessingInstruction };
 
 // Whether a load records the elements' attributes. The conversion never looks at them, and a
 // description names most of its fields, so it leaves them out.
@@ -112,7 +111,7 @@ class DomDocument {
     kRun,     // count records from index first on: children of one record each
   };
 
-  // One node in 20 bytes. An element whose only child is a text node keeps that text in
+  // One node in 24 bytes. An element whose only child is a text node keeps that text in
   // its own record ("folded"): most elements of a description are like that, and the text
   // node then costs no record. A folded text child is addressed as its element's index
   // with kFoldedText set. An element whose children take one record each, one after the
