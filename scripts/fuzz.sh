@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPIBGEN_FUZZ=ON -DPIBGEN_TESTS=OFF -DPIBGEN_WERROR=OFF
+  -DPIBGEN_FUZZ=ON
 cmake --build build-fuzz -j"$(nproc)" --target pibgen_fuzz_conversion pibgen_fuzz_number_parsing
 
 mkdir -p build-fuzz/artifacts

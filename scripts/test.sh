@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Builds pibgen and runs every test twice: a normal build, then one under AddressSanitizer
-# and UndefinedBehaviorSanitizer, where any report fails the run.
+# Builds pibgen and runs every test twice: a Release build, then one under AddressSanitizer
+# and UndefinedBehaviorSanitizer, where any report fails the run. Warnings are errors in both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPIBGEN_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPIBGEN_WERROR=ON \
   -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_C_FLAGS="$sanitize" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
 cmake --build build-sanitize -j"$jobs"

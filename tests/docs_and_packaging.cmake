@@ -1,4 +1,4 @@
-# The bundled examples, the manual page, installation and the Debian package.
+# The bundled examples, the manual page, installation, the Debian package and hardening.
 
 # Every examples/NAME.xml must give the image in examples/NAME.hex.
 file(GLOB example_descriptions ${PROJECT_SOURCE_DIR}/examples/*.xml)
@@ -51,6 +51,15 @@ endif()
 set_tests_properties(package.install PROPERTIES TIMEOUT 60 RESOURCE_LOCK pibgen_install
                      ENVIRONMENT "CMAKE=${CMAKE_COMMAND}")
 if(PIBGEN_DPKG_DEB)
-  set_tests_properties(package.deb PROPERTIES TIMEOUT 120 RESOURCE_LOCK pibgen_install
+  # Packing the large, unoptimised program of a sanitizer build takes a minute on its own.
+  set_tests_properties(package.deb PROPERTIES TIMEOUT 300 RESOURCE_LOCK pibgen_install
                        ENVIRONMENT "CPACK=${CMAKE_CPACK_COMMAND}")
+endif()
+
+# Optimised builds are hardened (cmake/hardening.cmake); the program is what the package holds.
+find_program(PIBGEN_READELF readelf)
+if(PIBGEN_READELF AND PIBGEN_HARDENING AND NOT PIBGEN_FUZZ AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+  add_test(NAME package.hardening
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/check_hardening.py
+                   $<TARGET_FILE:pibgen>)
 endif()

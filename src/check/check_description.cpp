@@ -58,7 +58,10 @@ void Report(const std::string& path, const std::vector<Finding>& findings, Check
   std::string line;
   for (const Finding& finding : findings) {
     line = path;
-    if (finding.line > 0) line += ":" + std::to_string(finding.line);
+    if (finding.line > 0) {
+      line += ':';
+      line += std::to_string(finding.line);
+    }
     if (finding.severity == Severity::kError) {
       line += ": error: ";
       ++summary.errors;

@@ -110,8 +110,8 @@ void FieldCheck::Child(std::string_view name, std::string_view text, uint32_t li
       }
       lines_[s] = line;
     } else if (EqualsIgnoringCase(name, setting)) {
-      Warn(line,
-           "<" + std::string(name) + "> is ignored; did you mean <" + std::string(setting) + ">?");
+      Warn(line, std::string("<").append(name) + "> is ignored; did you mean <" +
+                     std::string(setting) + ">?");
     }
   }
 }

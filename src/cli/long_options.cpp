@@ -1,15 +1,35 @@
 #include "cli/long_options.h"
 
-#include <string_view>
-
 namespace pibgen {
+namespace {
+
+struct PathOption {
+  std::string_view prefix;
+  LongOptions::Mode mode;
+};
+constexpr PathOption kModes[] = {
+    {"--check=", LongOptions::Mode::kCheck},
+    {"--verify=", LongOptions::Mode::kVerify},
+    {"--decode=", LongOptions::Mode::kDecode},
+};
+constexpr std::string_view kLayout = "--layout=";
+
+}  // namespace
 
 LongOptions ReadLongOptions(int count, const char* const* arguments) {
   LongOptions options;
   for (int i = 1; i < count; ++i) {
     const std::string_view argument = arguments[i];
+    if (!argument.starts_with("--")) continue;
     if (argument == "--help") options.help = true;
     if (argument == "--version") options.version = true;
+    if (argument.starts_with(kLayout)) options.layout = argument.substr(kLayout.size());
+    for (const PathOption& option : kModes) {
+      if (argument.starts_with(option.prefix)) {
+        options.mode = option.mode;
+        options.path = argument.substr(option.prefix.size());
+      }
+    }
   }
   return options;
 }

@@ -1,16 +1,29 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 namespace pibgen {
 
-// The long options pibgen answers to. Only exact matches count: "--helpx", "--version=1",
-// "--HELP" and every other argument starting with "--" are ignored like any other argument,
-// and so are the single letters "-h" and "-V".
+// What the long options ask for, read in one pass over arguments 1 to count - 1 (argument 0,
+// the program's own path, is never an option). Only these exact forms count: "--help",
+// "--version", and "--check=", "--verify=", "--decode=" and "--layout=" each followed by a
+// path (everything after the '='). "--helpx", "--version=1", "--HELP", "--check" and every
+// other argument starting with "--" are ignored, and so are the single letters "-h" and "-V".
 struct LongOptions {
-  bool help = false;     // "--help": print the usage text and convert nothing
-  bool version = false;  // "--version": print "pibgen X.Y.Z" and convert nothing
+  bool help = false;     // print the usage text and convert nothing
+  bool version = false;  // print "pibgen X.Y.Z" and convert nothing
+
+  // The last of --check=, --verify= and --decode= names the mode and its path; without one,
+  // the switches -S and -D run a conversion.
+  enum class Mode { kConvert, kCheck, kVerify, kDecode };
+  Mode mode = Mode::kConvert;
+  std::string_view path;
+
+  // The last --layout=: the description an image is verified against or decoded with.
+  std::optional<std::string_view> layout;
 };
 
-// Looks at arguments 1 to count - 1; argument 0, the program's own path, is never an option.
 LongOptions ReadLongOptions(int count, const char* const* arguments);
 
 }  // namespace pibgen

@@ -86,7 +86,9 @@ bool Convert(const std::string& source, const std::string& destination,
 
   *stage = Stage::kCreating;
   PibImageFile image(file_system);
-  if (!image.Open(destination, checked)) {
+  // The trace must never share a file with the image, nor the image overwrite the description.
+  const file::FileIdentity keep[] = {checked, file_system.StandardOutput()};
+  if (!image.Open(destination, keep)) {
     out.Print("create pib file fail\n");
     return false;
   }

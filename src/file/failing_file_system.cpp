@@ -2,6 +2,20 @@
 
 namespace pibgen::file {
 
+class FailingSourceFile final : public SourceFile {
+ public:
+  FailingSourceFile(FailingFileSystem& owner, std::unique_ptr<SourceFile> inner)
+      : owner_(owner), inner_(std::move(inner)) {}
+
+  ptrdiff_t Read(char* data, size_t count) override {
+    return owner_.FailsNow(FileOperation::kReadSource) ? -1 : inner_->Read(data, count);
+  }
+
+ private:
+  FailingFileSystem& owner_;
+  std::unique_ptr<SourceFile> inner_;
+};
+
 class FailingImageFile final : public ImageFile {
  public:
   FailingImageFile(FailingFileSystem& owner, std::unique_ptr<ImageFile> inner)
@@ -24,6 +38,7 @@ class FailingImageFile final : public ImageFile {
   bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
     return !owner_.FailsNow(FileOperation::kFindData) && inner_->FindData(offset, begin, end);
   }
+  bool CanReadBack() const override { return inner_->CanReadBack(); }
   bool Flush() override { return !owner_.FailsNow(FileOperation::kFlush) && inner_->Flush(); }
   bool Length(uint64_t* length) override {
     return !owner_.FailsNow(FileOperation::kLength) && inner_->Length(length);
@@ -58,12 +73,20 @@ bool FailingFileSystem::FailsNow(FileOperation operation) {
 
 bool FailingFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
                                       FileIdentity* identity) {
-  return !FailsNow(FileOperation::kOpen) && inner_.ReadWholeFile(path, contents, identity);
+  return !FailsNow(FileOperation::kOpenSource) && inner_.ReadWholeFile(path, contents, identity);
+}
+
+std::unique_ptr<SourceFile> FailingFileSystem::OpenSource(const std::string& path,
+                                                          FileIdentity* identity) {
+  if (FailsNow(FileOperation::kOpenSource)) return nullptr;
+  std::unique_ptr<SourceFile> inner = inner_.OpenSource(path, identity);
+  if (!inner) return nullptr;
+  return std::make_unique<FailingSourceFile>(*this, std::move(inner));
 }
 
 std::unique_ptr<ImageFile> FailingFileSystem::CreateImage(const std::string& path,
-                                                          const FileIdentity& keep) {
-  if (FailsNow(FileOperation::kOpen)) return nullptr;
+                                                          std::span<const FileIdentity> keep) {
+  if (FailsNow(FileOperation::kCreateImage)) return nullptr;
   std::unique_ptr<ImageFile> inner = inner_.CreateImage(path, keep);
   if (!inner) return nullptr;
   return std::make_unique<FailingImageFile>(*this, std::move(inner));

@@ -83,10 +83,12 @@ bool MemoryFileSystem::ReadWholeFile(const std::string& path, std::string* conte
 }
 
 std::unique_ptr<ImageFile> MemoryFileSystem::CreateImage(const std::string& path,
-                                                         const FileIdentity& keep) {
+                                                         std::span<const FileIdentity> keep) {
   if (path.empty() || locked_.count(path) != 0) return nullptr;
   const FileIdentity identity = IdentityOf(path);
-  if (keep.known && keep.inode == identity.inode && files_.count(path) != 0) return nullptr;
+  for (const FileIdentity& kept : keep) {
+    if (kept.known && kept.inode == identity.inode && files_.count(path) != 0) return nullptr;
+  }
   auto& data = files_[path];
   if (!data) data = std::make_shared<std::string>();
   data->clear();

@@ -21,7 +21,7 @@ class MemoryFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      FileIdentity* identity) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                         const FileIdentity& keep) override;
+                                         std::span<const FileIdentity> keep) override;
   std::string CurrentDirectory() override { return "/"; }
 
  private:

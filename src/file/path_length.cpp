@@ -33,12 +33,12 @@ std::string AbsolutePathLexically(std::string_view path, std::string_view workin
     }
     components.push_back(component);
   }
+  if (components.empty()) return "/";
   std::string absolute;
   for (std::string_view component : components) {
     absolute += '/';
     absolute += component;
   }
-  if (absolute.empty()) absolute = "/";
   return absolute;
 }
 

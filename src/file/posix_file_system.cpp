@@ -8,14 +8,29 @@
 #include <cerrno>
 #include <climits>
 
+#include "file/empty_image_on_signal.h"
+
 namespace pibgen::file {
 namespace {
 
+// For calls on failure paths where a further failure changes nothing. A (void) cast does not
+// quiet GCC's warn_unused_result, which _FORTIFY_SOURCE puts on calls such as ftruncate.
+void IgnoreFailure(int /*status*/) {}
+
+// An image open for writing, or only for reading when it is to be verified.
 class PosixImageFile final : public ImageFile {
  public:
-  PosixImageFile(int fd, bool regular) : fd_(fd), regular_(regular) {}
+  // A regular file being written is emptied by a terminating signal while it is open.
+  PosixImageFile(int fd, mode_t mode, bool writing)
+      : fd_(fd),
+        regular_(S_ISREG(mode)),
+        block_device_(S_ISBLK(mode)),
+        empty_on_signal_(regular_ && writing) {
+    if (empty_on_signal_) EmptyImageOnSignal(fd_);
+  }
   ~PosixImageFile() override {
     if (fd_ >= 0) ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
   }
   PosixImageFile(const PosixImageFile&) = delete;
   PosixImageFile& operator=(const PosixImageFile&) = delete;
@@ -30,6 +45,8 @@ class PosixImageFile final : public ImageFile {
     }
     return true;
   }
+
+  bool CanReadBack() const override { return regular_ || block_device_; }
 
   // Our writes go straight to the kernel; there is nothing of ours to push. The image is not
   // forced to the medium: a build step that needs that can sync the file itself.
@@ -81,6 +98,7 @@ class PosixImageFile final : public ImageFile {
     return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
   }
 
+#ifdef PIBGEN_HAVE_SEEK_DATA  // else every byte is data, read back in full
   bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override {
     uint64_t length = 0;
     if (!Length(&length)) return false;
@@ -89,16 +107,18 @@ class PosixImageFile final : public ImageFile {
     }
     const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
     if (data < 0) {
-      if (errno != ENXIO) return false;
+      // Any other error says the file system cannot tell holes: the rest is read as data.
+      if (errno != ENXIO) return ImageFile::FindData(offset, begin, end);
       *begin = *end = length;  // nothing but a hole up to the end
       return true;
     }
     const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
-    if (hole < 0) return false;
+    if (hole < 0) return ImageFile::FindData(offset, begin, end);
     *begin = std::min(static_cast<uint64_t>(data), length);
     *end = std::min(static_cast<uint64_t>(hole), length);
     return true;
   }
+#endif
 
   bool Close() override {
     const int fd = fd_;
@@ -108,22 +128,26 @@ class PosixImageFile final : public ImageFile {
     const int spare = regular_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     const bool closed = ::close(fd) == 0;
     if (spare >= 0) {
-      if (!closed) (void)::ftruncate(spare, 0);
+      if (!closed) IgnoreFailure(::ftruncate(spare, 0));
       ::close(spare);
     }
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd);
     return closed;
   }
 
   void Discard() override {
     if (fd_ < 0) return;
-    if (regular_) (void)::ftruncate(fd_, 0);
+    if (regular_) IgnoreFailure(::ftruncate(fd_, 0));
     ::close(fd_);
+    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
     fd_ = -1;
   }
 
  private:
   int fd_;
   bool regular_;
+  bool block_device_;
+  bool empty_on_signal_;
 };
 
 class PosixSourceFile final : public SourceFile {
@@ -155,6 +179,19 @@ FileIdentity IdentityOf(const struct stat& status) {
   identity.modified_ns = status.st_mtim.tv_sec * kNanoseconds + status.st_mtim.tv_nsec;
   identity.changed_ns = status.st_ctim.tv_sec * kNanoseconds + status.st_ctim.tv_nsec;
   return identity;
+}
+
+// Locks the whole image file against a second run. Without flock, a POSIX record lock: it
+// belongs to the process and ends with its first close of the file, which is the image's.
+bool LockImage(int fd) {
+#ifdef PIBGEN_HAVE_FLOCK
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#else
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+#endif
 }
 
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
@@ -208,8 +245,14 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
   return ok;
 }
 
+std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
+  const int fd = OpenRegularFile(path, nullptr);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixImageFile>(fd, S_IFREG, false);
+}
+
 std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
-                                                        const FileIdentity& keep) {
+                                                        std::span<const FileIdentity> keep) {
   if (path.empty()) return nullptr;
   // Not O_TRUNC: the file is truncated only once it is known to be ours alone and not the
   // description.
@@ -219,9 +262,11 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
   bool ok = ::fstat(fd, &status) == 0;
   // A pipe or socket would block the conversion forever once its buffer filled.
   ok = ok && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
-  ok = ok && !(keep.known && keep.device == static_cast<uint64_t>(status.st_dev) &&
-               keep.inode == static_cast<uint64_t>(status.st_ino));
-  ok = ok && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  for (const FileIdentity& kept : keep) {
+    ok = ok && !(kept.known && kept.device == static_cast<uint64_t>(status.st_dev) &&
+                 kept.inode == static_cast<uint64_t>(status.st_ino));
+  }
+  ok = ok && LockImage(fd);
   const bool regular = ok && S_ISREG(status.st_mode);
   ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
   if (ok) {
@@ -232,7 +277,19 @@ std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixImageFile>(fd, regular);
+  return std::make_unique<PosixImageFile>(fd, status.st_mode, true);
+}
+
+FileIdentity PosixFileSystem::StandardOutput() {
+  FileIdentity identity;
+  struct stat status;
+  if (::fstat(STDOUT_FILENO, &status) == 0 &&
+      (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
+    identity.known = true;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.inode = static_cast<uint64_t>(status.st_ino);
+  }
+  return identity;
 }
 
 std::string PosixFileSystem::CurrentDirectory() {

@@ -9,8 +9,10 @@ class PosixFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      FileIdentity* identity) override;
   std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity) override;
+  std::unique_ptr<ImageReader> OpenImage(const std::string& path) override;
   std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                         const FileIdentity& keep) override;
+                                         std::span<const FileIdentity> keep) override;
+  FileIdentity StandardOutput() override;
   std::string CurrentDirectory() override;
 };
 

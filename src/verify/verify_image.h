@@ -13,7 +13,7 @@ namespace pibgen {
 //   IMAGE: no checksum to verify (N bytes, fewer than 3)
 //   IMAGE: cannot read the image
 // Returns true when the stored byte matches or the image is too short to carry one. The image
-// is read in blocks, so its size is not bounded by memory.
+// is read in blocks and its holes are skipped, so neither its size nor memory bounds it.
 bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSink& out);
 
 }  // namespace pibgen

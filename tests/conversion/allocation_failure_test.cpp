@@ -167,7 +167,7 @@ class ThrowingWrites final : public file::FileSystem {
     return inner_.ReadWholeFile(path, contents, identity);
   }
   std::unique_ptr<file::ImageFile> CreateImage(const std::string& path,
-                                               const file::FileIdentity& keep) override {
+                                               std::span<const file::FileIdentity> keep) override {
     class Image final : public file::ImageFile {
      public:
       explicit Image(std::unique_ptr<file::ImageFile> inner) : inner_(std::move(inner)) {}

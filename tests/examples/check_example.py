@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Converts one bundled example and compares the image with the bytes it must give.
+"""Converts one bundled example and compares the image with the bytes it must give, then
+reads the image back with the example as layout: --verify --layout must find it matching, and
+--decode must print a description that converts to the same image.
 
 Usage: check_example.py PIBGEN DESCRIPTION.xml EXPECTED.hex
 
@@ -16,6 +18,28 @@ import tempfile
 def read_annotated_hex(path):
     with open(path) as f:
         return bytes.fromhex(' '.join(line.split('#', 1)[0] for line in f))
+
+
+def read_back(binary, description, image, expected, work):
+    problems = []
+    verify = subprocess.run([binary, '--verify=' + image, '--layout=' + description],
+                            capture_output=True, timeout=15)
+    if verify.returncode != 0 or b': matches ' not in verify.stdout:
+        problems.append('--verify --layout: %r' % verify.stdout[:500])
+    decode = subprocess.run([binary, '--decode=' + image, '--layout=' + description],
+                            capture_output=True, timeout=15)
+    if decode.returncode != 0 or decode.stderr:
+        problems.append('--decode: exit status %d: %r' % (decode.returncode, decode.stdout[:500]))
+        return problems
+    decoded = os.path.join(work, 'decoded.xml')
+    rebuilt = os.path.join(work, 'rebuilt.bin')
+    with open(decoded, 'wb') as f:
+        f.write(decode.stdout)
+    subprocess.run([binary, '-S' + decoded, '-D' + rebuilt], capture_output=True, timeout=15)
+    with open(rebuilt, 'rb') as f:
+        if f.read() != expected:
+            problems.append('the decoded description converts to another image')
+    return problems
 
 
 def main():
@@ -44,6 +68,8 @@ def main():
                               if actual[i] != expected[i]), min(len(actual), len(expected)))
                 problems.append('image differs: %d bytes, expected %d; first difference at '
                                 'offset %d' % (len(actual), len(expected), first))
+        if actual == expected:
+            problems += read_back(binary, description, image, expected, work)
     if problems:
         print('FAIL %s\n%s' % (os.path.basename(description), '\n'.join(problems)))
         sys.exit(1)

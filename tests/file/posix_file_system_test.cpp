@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -96,15 +104,24 @@ TEST_F(PosixFileSystemTest, CreateTruncatesAndWritesReadsBack) {
   EXPECT_EQ(Get(Path("image.bin")), std::string("\x01\x02\x03\x04"));
 }
 
+// Whether another process, as a second pibgen run would, gets the image at path.
+bool CreatedByAnotherProcess(PosixFileSystem& files, const std::string& path) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(files.CreateImage(path, {}) ? 0 : 1);
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
 TEST_F(PosixFileSystemTest, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
   auto first = files_.CreateImage(Path("image.bin"), {});
   ASSERT_TRUE(first);
   const uint8_t byte = 9;
   ASSERT_TRUE(first->Write(&byte, 1));
-  EXPECT_FALSE(files_.CreateImage(Path("image.bin"), {}));
+  EXPECT_FALSE(CreatedByAnotherProcess(files_, Path("image.bin")));
   EXPECT_EQ(Get(Path("image.bin")), "\x09");  // the refused open did not truncate
   ASSERT_TRUE(first->Close());
-  EXPECT_TRUE(files_.CreateImage(Path("image.bin"), {}));
+  EXPECT_TRUE(CreatedByAnotherProcess(files_, Path("image.bin")));
 }
 
 TEST_F(PosixFileSystemTest, RefusesTheDescriptionItselfUnderAnyName) {
@@ -114,9 +131,9 @@ TEST_F(PosixFileSystemTest, RefusesTheDescriptionItselfUnderAnyName) {
   std::string contents;
   FileIdentity identity;
   ASSERT_TRUE(files_.ReadWholeFile(Path("fields.xml"), &contents, &identity));
-  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), identity));
-  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), identity));
-  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), identity));
+  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), {&identity, 1}));
+  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), {&identity, 1}));
+  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), {&identity, 1}));
   EXPECT_EQ(Get(Path("fields.xml")), "<r/>");
 }
 
@@ -187,6 +204,83 @@ TEST_F(PosixFileSystemTest, WriteToAFullDeviceFails) {
   if (!image) GTEST_SKIP() << "/dev/full is not available";
   const uint8_t byte = 1;
   EXPECT_FALSE(image->Write(&byte, 1));
+}
+
+// Runs body in a child process where system call `number` fails with `error` whenever its
+// argument `argument` is `value` (any value if argument is negative). Returns the body's result,
+// or nullopt if the kernel will not filter system calls.
+std::optional<bool> WithFailingCall(int number, int argument, uint32_t value, int error,
+                                    const std::function<bool()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const auto fail = static_cast<uint32_t>(SECCOMP_RET_ERRNO | static_cast<uint32_t>(error));
+    const uint32_t argument_at =
+        offsetof(seccomp_data, args) + static_cast<uint32_t>(argument < 0 ? 0 : argument) * 8;
+    sock_filter program[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(number), 0, 3),
+        BPF_JUMP(BPF_JMP | BPF_JA, argument < 0 ? 3u : 0u, 0, 0),  // any argument: fail
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argument_at),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, fail),
+    };
+    const sock_fprog filter = {static_cast<unsigned short>(std::size(program)), program};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0) {
+      ::_exit(2);
+    }
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return false;
+  if (WEXITSTATUS(status) == 2) return std::nullopt;
+  return WEXITSTATUS(status) == 0;
+}
+
+// File systems that cannot tell holes, and a close that reports a lost write.
+TEST_F(PosixFileSystemTest, SurvivesSystemCallsThatFail) {
+  const std::string path = Path("image.bin");
+  const uint8_t data[] = {1, 2, 3, 4};
+  struct Case {
+    const char* name;
+    int number;
+    int argument;
+    uint32_t value;
+    int error;
+    std::function<bool()> body;
+  };
+  const Case cases[] = {
+      {"no SEEK_DATA: the rest is data", SYS_lseek, 2, SEEK_DATA, EINVAL,
+       [&] {
+         auto image = files_.CreateImage(path, {});
+         uint64_t begin = 0;
+         uint64_t end = 0;
+         return image && image->Write(data, 4) && image->WriteZeros(5u << 20) &&
+                image->FindData(1, &begin, &end) && begin == 1 && end == 4 + (5u << 20);
+       }},
+      {"no SEEK_HOLE: the rest is data", SYS_lseek, 2, SEEK_HOLE, EINVAL,
+       [&] {
+         auto image = files_.CreateImage(path, {});
+         uint64_t begin = 0;
+         uint64_t end = 0;
+         return image && image->Write(data, 4) && image->FindData(2, &begin, &end) && begin == 2 &&
+                end == 4;
+       }},
+      {"failed close: the image is emptied", SYS_close, -1, 0, EIO,
+       [&] {
+         auto image = files_.CreateImage(path, {});
+         return image && image->Write(data, 4) && !image->Close() && Get(path).empty();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put(path, "old");
+    const std::optional<bool> result =
+        WithFailingCall(c.number, c.argument, c.value, c.error, c.body);
+    if (!result) GTEST_SKIP() << "system calls cannot be filtered here";
+    EXPECT_TRUE(*result);
+  }
 }
 
 }  // namespace

@@ -6,8 +6,10 @@ Usage: check_deb.py BUILD_DIR SOURCE_DIR VERSION
 Checks with dpkg-deb -I that the control fields name the package, its version and this
 machine's architecture, and that Depends names libxml2 with a version the installed libxml2
 satisfies; with dpkg-deb -c that the package holds exactly the program and its compressed
-manual page under /usr; and, unpacked, that the program answers --version and the page is
-the one from the source tree.
+manual page, copyright file and compressed changelog under /usr; and, unpacked, that the
+program answers --version, the page is the one from the source tree, the copyright file is
+in Debian's machine-readable format with LICENSE's text and the changelog's latest entry is
+this version.
 """
 import gzip
 import os
@@ -28,6 +30,31 @@ def control_fields(deb):
             key, value = line.split(':', 1)
             fields[key] = value.strip()
     return fields
+
+
+def check_docs(docs, source, version):
+    """The copyright file and the changelog Debian's policy asks every package for."""
+    problems = []
+    copyright_path = os.path.join(docs, 'copyright')
+    if os.path.isfile(copyright_path):
+        with open(copyright_path) as f:
+            text = f.read()
+        with open(os.path.join(source, 'LICENSE')) as f:
+            licence = f.read().split('Copyright (c) the pibgen contributors\n\n', 1)[1]
+        indented = ''.join(' ' + line if line.strip() else ' .\n'
+                           for line in licence.splitlines(True))
+        if not text.startswith('Format: https://www.debian.org/doc/packaging-manuals/'
+                               'copyright-format/1.0/\n'):
+            problems.append('the copyright file is not in the machine-readable format')
+        if ('Copyright: 2026 the pibgen contributors\nLicense: Expat\n' + indented) not in text:
+            problems.append('the copyright file does not carry LICENSE under Expat')
+    changelog_path = os.path.join(docs, 'changelog.gz')
+    if os.path.isfile(changelog_path):
+        with gzip.open(changelog_path, 'rt') as f:
+            first = f.readline()
+        if not first.startswith('pibgen (%s) ' % version):
+            problems.append('the changelog begins %r, not with version %s' % (first, version))
+    return problems
 
 
 def main():
@@ -72,7 +99,8 @@ def main():
         print(listing)
         files = sorted(line.split()[-1] for line in listing.splitlines()
                        if line.startswith('-'))
-        wanted = ['./usr/bin/pibgen', './usr/share/man/man1/pibgen.1.gz']
+        wanted = ['./usr/bin/pibgen', './usr/share/doc/pibgen/changelog.gz',
+                  './usr/share/doc/pibgen/copyright', './usr/share/man/man1/pibgen.1.gz']
         if files != wanted:
             problems.append('the package holds %s, expected %s' % (files, wanted))
 
@@ -89,6 +117,8 @@ def main():
                     open(os.path.join(source, 'man', 'pibgen.1'), 'rb') as plain:
                 if packed.read() != plain.read():
                     problems.append('the packaged manual page differs from man/pibgen.1')
+        problems += check_docs(os.path.join(root, 'usr', 'share', 'doc', 'pibgen'), source,
+                               version)
     if problems:
         print('FAIL deb\n' + '\n'.join(problems))
         sys.exit(1)

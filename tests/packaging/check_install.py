@@ -3,9 +3,10 @@
 
 Usage: check_install.py BUILD_DIR SOURCE_DIR VERSION
 
-`cmake --install BUILD_DIR --prefix P` must put exactly P/bin/pibgen and
-P/share/man/man1/pibgen.1 (the page from the source tree) there, and the installed program
-must answer --version and convert the bundled example.
+`cmake --install BUILD_DIR --prefix P` must put exactly P/bin/pibgen,
+P/share/man/man1/pibgen.1 (the page from the source tree) and the copyright file and
+changelog in P/share/doc/pibgen there, and the installed program must answer --version and
+convert the bundled example.
 """
 import filecmp
 import os
@@ -23,7 +24,8 @@ def main():
                        stdout=subprocess.DEVNULL)
         installed = sorted(os.path.relpath(os.path.join(folder, name), prefix)
                            for folder, _, names in os.walk(prefix) for name in names)
-        wanted = ['bin/pibgen', 'share/man/man1/pibgen.1']
+        wanted = ['bin/pibgen', 'share/doc/pibgen/changelog', 'share/doc/pibgen/copyright',
+                  'share/man/man1/pibgen.1']
         if installed != wanted:
             problems.append('installed %s, expected %s' % (installed, wanted))
         program = os.path.join(prefix, 'bin', 'pibgen')

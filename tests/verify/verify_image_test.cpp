@@ -26,7 +26,7 @@ class TrickleFileSystem final : public file::FileSystem {
     return false;
   }
   std::unique_ptr<file::ImageFile> CreateImage(const std::string&,
-                                               const file::FileIdentity&) override {
+                                               std::span<const file::FileIdentity>) override {
     return nullptr;
   }
   std::string CurrentDirectory() override { return "/"; }

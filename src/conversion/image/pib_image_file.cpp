@@ -15,7 +15,7 @@ constexpr uint64_t kLongZeroRun = uint64_t{1} << 16;
 
 }  // namespace
 
-bool PibImageFile::Open(const std::string& path, const file::FileIdentity& keep) {
+bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdentity> keep) {
   if (path.empty() || file::CountPathCharacters(path) > kMaxPathCharacters) return false;
   const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
   if (file::CountPathCharacters(absolute) > kMaxPathCharacters) return false;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,18 +16,18 @@ enum class ImageFault { kNone, kWrite, kRead, kClose };
 
 // The PIB image being written. Writes collect in a large buffer and reach the file in big
 // blocks. A failure is remembered, stops all further writing, and is reported once by the
-// conversion; until then callers just write.
-class PibImageFile {
+// conversion; until then callers just write. Reading it back goes through the buffer too.
+class PibImageFile final : public file::ImageReader {
  public:
   explicit PibImageFile(file::FileSystem& file_system) : file_system_(file_system) {}
   // An image still open here was not finished: it is emptied, never left half-written.
-  ~PibImageFile() { Discard(); }
+  ~PibImageFile() override { Discard(); }
   PibImageFile(const PibImageFile&) = delete;
   PibImageFile& operator=(const PibImageFile&) = delete;
 
   // Creates or truncates the image at path. Refuses an empty path, one of 260 characters or
-  // more, one whose absolute form reaches 260 characters, and the file `keep`.
-  bool Open(const std::string& path, const file::FileIdentity& keep);
+  // more, one whose absolute form reaches 260 characters, and the files in `keep`.
+  bool Open(const std::string& path, std::span<const file::FileIdentity> keep);
   bool IsOpen() const { return file_ != nullptr; }
 
   void Write(const uint8_t* bytes, size_t count);
@@ -36,11 +37,12 @@ class PibImageFile {
   uint64_t BytesWritten() const { return bytes_written_; }
 
   bool Flush();
-  bool Length(uint64_t* length);
-  bool Seek(uint64_t offset);
-  bool Read(uint8_t* bytes, size_t count);
-  // The next stretch of stored data at or after offset; see file::ImageFile::FindData.
-  bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end);
+  // See file::ImageFile::CanReadBack.
+  bool CanReadBack() const { return file_ && file_->CanReadBack(); }
+  bool Length(uint64_t* length) override;
+  bool Seek(uint64_t offset) override;
+  bool Read(uint8_t* bytes, size_t count) override;
+  bool FindData(uint64_t offset, uint64_t* begin, uint64_t* end) override;
   bool Close();
   // After a failure: empties the image and closes it, so nothing half-made looks finished.
   void Discard();

@@ -1,42 +1,13 @@
 #include "conversion/image/write_checksum_and_close.h"
 
-#include <algorithm>
-#include <vector>
-
-#include "conversion/image/crc32.h"
-
 namespace pibgen {
-namespace {
-constexpr size_t kReadBlock = size_t{1} << 20;
-}
 
 bool WriteChecksumAndClose(PibImageFile& image) {
-  uint64_t length = 0;
-  if (!image.Flush() || !image.Length(&length)) return false;
-  if (length > kChecksumOffset) {
-    // Read back in blocks: an image may be far larger than memory should hold. Holes the
-    // file left for long zero runs are skipped and counted as the zeros they stand for.
-    Crc32 crc;
-    std::vector<uint8_t> block;
-    for (uint64_t position = kChecksumOffset + 1; position < length;) {
-      uint64_t begin = 0;
-      uint64_t end = 0;
-      if (!image.FindData(position, &begin, &end)) return false;
-      begin = std::clamp(begin, position, length);
-      end = std::clamp(end, begin, length);
-      if (begin == end) end = length;  // an empty stretch would never advance: read on
-      crc.UpdateZeros(begin - position);
-      if (!image.Seek(begin)) return false;
-      if (block.empty()) block.resize(static_cast<size_t>(std::min<uint64_t>(length, kReadBlock)));
-      for (position = begin; position < end;) {
-        const size_t take = static_cast<size_t>(std::min<uint64_t>(end - position, block.size()));
-        if (!image.Read(block.data(), take)) return false;
-        crc.Update(block.data(), take);
-        position += take;
-      }
-    }
-    const uint8_t checksum = static_cast<uint8_t>(crc.Value() >> 24);
-    if (!image.Seek(kChecksumOffset)) return false;
+  const uint64_t length = image.BytesWritten();
+  if (!image.Flush()) return false;
+  if (length > kChecksumOffset && image.CanReadBack()) {
+    uint8_t checksum = 0;
+    if (!ComputeChecksum(image, length, &checksum) || !image.Seek(kChecksumOffset)) return false;
     image.Write(&checksum, 1);
     if (!image.Flush()) return false;
   }

@@ -10,10 +10,6 @@
 #include "conversion/image/utf8_to_utf16.h"
 
 namespace pibgen {
-namespace {
-
-// In the order of kFieldTypes, then fill fields.
-enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
 
 FieldKind KindOf(std::string_view type) {
   // Every type name starts "System." and is 11 or more characters: most fill types stop here.
@@ -24,7 +20,10 @@ FieldKind KindOf(std::string_view type) {
   return FieldKind::kFill;
 }
 
-void WriteLittleEndian(PibImageFile& image, uint32_t value, size_t width) {
+namespace {
+
+template <class Output>
+void WriteLittleEndian(Output& image, uint32_t value, size_t width) {
   uint8_t bytes[4];
   for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
   image.Write(bytes, width);
@@ -37,7 +36,8 @@ bool IsAscii(std::string_view text) {
 
 // Decodes the value into size bytes. Only the bytes the text reaches are decoded; the rest
 // is zero fill, written without ever holding a buffer of the whole size.
-void WriteByteArray(PibImageFile& image, const std::string& value, uint64_t size) {
+template <class Output>
+void WriteByteArray(Output& image, const std::string& value, uint64_t size) {
   if (IsAscii(value)) {
     // Two characters a byte, so a block of text decodes on its own; a small block on the
     // stack spares an allocation per field.
@@ -77,7 +77,11 @@ uint64_t FieldLength(const FieldEntry& entry) {
   return entry.size > 0 ? static_cast<uint64_t>(entry.size) : 0;
 }
 
-void WriteField(PibImageFile& image, const FieldEntry& entry) {
+namespace {
+
+// The encoding, the same whether the bytes go to the image file or to memory.
+template <class Output>
+void Encode(Output& image, const FieldEntry& entry) {
   const FieldKind kind = KindOf(entry.type);
   switch (kind) {
     case FieldKind::kUInt16:
@@ -95,5 +99,11 @@ void WriteField(PibImageFile& image, const FieldEntry& entry) {
       return;
   }
 }
+
+}  // namespace
+
+void WriteField(PibImageFile& image, const FieldEntry& entry) { Encode(image, entry); }
+
+void WriteField(FieldBytes& bytes, const FieldEntry& entry) { Encode(bytes, entry); }
 
 }  // namespace pibgen

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -84,6 +87,86 @@ TEST(WriteChecksumAndClose, CountsLongZeroRunsBetweenData) {
   }
 }
 
+// A device of fixed size, full of 0xFF, whose start the image overwrites. Its length is what
+// fstat tells of a device (0 for a block device), never the bytes written; a character device
+// cannot give its bytes back.
+class FakeDevice final : public file::ImageFile {
+ public:
+  FakeDevice(std::vector<uint8_t>& storage, uint64_t reported_length, bool can_read_back)
+      : storage_(storage), reported_length_(reported_length), can_read_back_(can_read_back) {}
+  bool Write(const uint8_t* data, size_t count) override {
+    if (position_ + count > storage_.size()) return false;
+    std::copy(data, data + count, storage_.begin() + static_cast<ptrdiff_t>(position_));
+    position_ += count;
+    return true;
+  }
+  bool Read(uint8_t* data, size_t count) override {
+    if (!can_read_back_ || position_ + count > storage_.size()) return false;
+    std::copy_n(storage_.begin() + static_cast<ptrdiff_t>(position_), count, data);
+    position_ += count;
+    return true;
+  }
+  bool Seek(uint64_t offset) override { return (position_ = offset) <= storage_.size(); }
+  bool Length(uint64_t* length) override { return (*length = reported_length_), true; }
+  bool CanReadBack() const override { return can_read_back_; }
+  bool Flush() override { return true; }
+  bool Close() override { return true; }
+  void Discard() override {}
+
+ private:
+  std::vector<uint8_t>& storage_;
+  uint64_t reported_length_;
+  bool can_read_back_;
+  uint64_t position_ = 0;
+};
+
+class FakeDeviceFileSystem final : public file::FileSystem {
+ public:
+  FakeDeviceFileSystem(uint64_t reported_length, bool can_read_back)
+      : reported_length_(reported_length), can_read_back_(can_read_back) {}
+  std::vector<uint8_t> storage = std::vector<uint8_t>(size_t{3} << 20, 0xFF);
+
+  bool ReadWholeFile(const std::string&, std::string*, file::FileIdentity*) override {
+    return false;
+  }
+  std::unique_ptr<file::ImageFile> CreateImage(const std::string&,
+                                               std::span<const file::FileIdentity>) override {
+    return std::make_unique<FakeDevice>(storage, reported_length_, can_read_back_);
+  }
+  std::string CurrentDirectory() override { return "/"; }
+
+ private:
+  uint64_t reported_length_;
+  bool can_read_back_;
+};
+
+// The checksum covers exactly the bytes written, whatever the device reports or holds beyond.
+TEST(WriteChecksumAndClose, StampsOnlyTheWrittenBytesOfADevice) {
+  struct DeviceCase {
+    uint64_t reported_length;
+    bool can_read_back;
+  };
+  for (const DeviceCase c :
+       {DeviceCase{0, true}, DeviceCase{size_t{3} << 20, true}, DeviceCase{0, false}}) {
+    SCOPED_TRACE(std::to_string(c.reported_length) + (c.can_read_back ? " readable" : ""));
+    FakeDeviceFileSystem device(c.reported_length, c.can_read_back);
+    PibImageFile image(device);
+    ASSERT_TRUE(image.Open("/dev/device", {}));
+    std::vector<uint8_t> fields(1000 + (size_t{1} << 20), 0);  // holds a long zero run
+    for (size_t i = 0; i < 1000; ++i) fields[i] = static_cast<uint8_t>(i * 13 + 1);
+    image.Write(fields.data(), 1000);
+    image.WriteZeros(fields.size() - 1000);
+    ASSERT_TRUE(WriteChecksumAndClose(image));
+    if (c.can_read_back) {
+      const uLong crc =
+          crc32(crc32(0L, Z_NULL, 0), fields.data() + 3, static_cast<uInt>(fields.size() - 3));
+      fields[2] = static_cast<uint8_t>(crc >> 24);
+    }
+    fields.resize(device.storage.size(), 0xFF);
+    EXPECT_TRUE(device.storage == fields);
+  }
+}
+
 TEST(PibImageFileOpen, RefusesPathsTheToolCannotName) {
   file::MemoryFileSystem files;  // its working directory is "/"
   PibImageFile image(files);
@@ -108,7 +191,7 @@ TEST(PibImageFileOpen, RefusesTheFileToKeep) {
   file::FileIdentity identity;
   ASSERT_TRUE(files.ReadWholeFile("fields.xml", &contents, &identity));
   PibImageFile image(files);
-  EXPECT_FALSE(image.Open("fields.xml", identity));
+  EXPECT_FALSE(image.Open("fields.xml", {&identity, 1}));
   EXPECT_EQ(files.File("fields.xml"), "<r/>");
 }
 

@@ -1,7 +1,6 @@
-#include "cli/check_and_verify_options.h"
-
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "cli/run_pibgen.h"
@@ -21,6 +20,9 @@ const std::string kBadImage(
     "\x01\x00\x36"
     "abc",
     6);
+constexpr char kLayout[] =
+    "<pib><f><type>System.UInt16</type><value>1</value></f><f><type>System.Byte</type></f>"
+    "<f><type>System.Byte[]</type><size>3</size><value>616263</value></f></pib>";
 
 struct ModeCase {
   std::vector<const char*> arguments;  // after the program name
@@ -28,7 +30,7 @@ struct ModeCase {
   const char* output;
 };
 
-TEST(CheckAndVerifyOptions, RunTheModeAskedForLast) {
+TEST(RunModes, RunTheModeAskedForLast) {
   const ModeCase cases[] = {
       {{"--check=clean.xml"}, 0, "0 warnings, 0 errors\n"},
       {{"--check=warns.xml"},
@@ -44,7 +46,21 @@ TEST(CheckAndVerifyOptions, RunTheModeAskedForLast) {
       {{"--verify=a=b.bin"}, 0, "a=b.bin: checksum ok (35)\n"},
       {{"--check=warns.xml", "--verify=good.bin"}, 0, "good.bin: checksum ok (35)\n"},
       {{"--verify=bad.bin", "--check=clean.xml"}, 0, "0 warnings, 0 errors\n"},
-      // Switches are not parsed and nothing is converted in either mode.
+      // With a layout, --verify compares field by field and --decode prints the description.
+      {{"--layout=layout.xml", "--verify=good.bin"},
+       0,
+       "good.bin: matches layout.xml (3 fields, 6 bytes, checksum 35)\n"},
+      {{"--decode=bad.bin", "--layout=layout.xml"},
+       1,
+       "bad.bin: checksum mismatch: stored 36, computed 35\n"},
+      {{"--decode=good.bin"}, 1, "--decode needs --layout=DESCRIPTION\n"},
+      {{"--layout=layout.xml", "--check=clean.xml"},
+       1,
+       "--layout needs --decode=IMAGE or --verify=IMAGE\n"},
+      {{"-Sclean.xml", "-Dout.bin", "--layout=layout.xml"},
+       1,
+       "--layout needs --decode=IMAGE or --verify=IMAGE\n"},
+      // Switches are not parsed and nothing is converted in any mode.
       {{"-Sclean.xml", "-Dout.bin", "--check=clean.xml"}, 0, "0 warnings, 0 errors\n"},
       {{"--verify=good.bin", "-Sclean.xml", "-Dout.bin"}, 0, "good.bin: checksum ok (35)\n"},
   };
@@ -52,6 +68,7 @@ TEST(CheckAndVerifyOptions, RunTheModeAskedForLast) {
     file::MemoryFileSystem files;
     files.SetFile("clean.xml", kClean);
     files.SetFile("warns.xml", kWarns);
+    files.SetFile("layout.xml", kLayout);
     files.SetFile("good.bin", kGoodImage);
     files.SetFile("a=b.bin", kGoodImage);
     files.SetFile("bad.bin", kBadImage);
@@ -64,29 +81,22 @@ TEST(CheckAndVerifyOptions, RunTheModeAskedForLast) {
     EXPECT_EQ(out.Text(), c.output) << c.arguments.back();
     EXPECT_FALSE(files.HasFile("out.bin")) << c.arguments.back();
     EXPECT_EQ(files.File("bad.bin"), kBadImage);
+    EXPECT_EQ(files.File("good.bin"), kGoodImage);
   }
 }
 
-TEST(CheckAndVerifyOptions, OtherArgumentsLeaveTheConversionAlone) {
-  for (const char* other :
-       {"--check", "--verify", "--checkclean.xml", "--Check=clean.xml", "-check=clean.xml",
-        "---check=clean.xml", "x--verify=good.bin", "--help", "--"}) {
-    const char* argv[] = {"pibgen", other};
+TEST(RunModes, LookAlikesLeaveTheConversionAlone) {
+  for (const char* other : {"--check", "--verify", "--decode", "--layout", "--checkclean.xml",
+                            "--Check=clean.xml", "-check=clean.xml", "---check=clean.xml",
+                            "x--verify=good.bin", "--Decode=good.bin", "-layout=clean.xml", "--"}) {
+    const char* argv[] = {"pibgen", other, "-Sclean.xml", "-Dout.bin"};
     file::MemoryFileSystem files;
     files.SetFile("clean.xml", kClean);
-    files.SetFile("good.bin", kGoodImage);
     testing::TextCapture out;
-    EXPECT_FALSE(RunCheckOrVerify(2, argv, files, out)) << other;
-    EXPECT_EQ(out.Text(), "") << other;
+    EXPECT_EQ(RunPibgen(4, argv, files, out), 0) << other;
+    EXPECT_EQ(out.Text(), "2: Sclean.xml\n3: Dout.bin\ntype--System.UInt16\nvalue--1\n") << other;
+    EXPECT_EQ(files.File("out.bin"), std::string("\x01\x00", 2)) << other;
   }
-  // And a conversion next to such an argument runs exactly as without it.
-  const char* argv[] = {"pibgen", "--checking", "-Sclean.xml", "-Dout.bin"};
-  file::MemoryFileSystem files;
-  files.SetFile("clean.xml", kClean);
-  testing::TextCapture out;
-  EXPECT_EQ(RunPibgen(4, argv, files, out), 0);
-  EXPECT_EQ(out.Text(), "2: Sclean.xml\n3: Dout.bin\ntype--System.UInt16\nvalue--1\n");
-  EXPECT_EQ(files.File("out.bin"), std::string("\x01\x00", 2));
 }
 
 }  // namespace
