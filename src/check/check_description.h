@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-#include "cli/text_sink.h"
 #include "file/file_system.h"
+#include "file/text_sink.h"
 
 namespace pibgen {
 

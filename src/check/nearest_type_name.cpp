@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "conversion/image/pib_format.h"
+
 namespace pibgen {
 namespace {
 
@@ -29,13 +31,17 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+bool IsKnownType(std::string_view type) {
+  return std::any_of(kFieldTypes.begin(), kFieldTypes.end(),
+                     [type](const FieldType& known) { return known.name == type; });
+}
+
 std::optional<std::string_view> NearestTypeName(std::string_view type) {
-  if (std::find(kKnownTypeNames.begin(), kKnownTypeNames.end(), type) != kKnownTypeNames.end()) {
-    return std::nullopt;
-  }
+  if (IsKnownType(type)) return std::nullopt;
   std::optional<std::string_view> nearest;
   size_t best = kMaxEdits + 1;
-  for (std::string_view known : kKnownTypeNames) {
+  for (const FieldType& field_type : kFieldTypes) {
+    const std::string_view known = field_type.name;
     // Lengths further apart than the edits allowed cannot match; this also keeps long text cheap.
     const size_t gap =
         type.size() > known.size() ? type.size() - known.size() : known.size() - type.size();

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string_view>
 
 namespace pibgen {
 
-// The type names the conversion encodes; any other type text makes a zero fill.
-inline constexpr std::array<std::string_view, 5> kKnownTypeNames = {
-    "System.UInt16", "System.Byte", "System.UInt32", "System.Int32", "System.Byte[]"};
+// Whether type is one of the type names the conversion encodes (kFieldTypes); any other type
+// text makes a zero fill.
+bool IsKnownType(std::string_view type);
 
 // For type text that is not a known name but looks meant as one, the name it most likely
 // means: the closest known name within two edits (insertions, deletions, substitutions),

@@ -2,16 +2,10 @@
 
 #include <string_view>
 
+#include "conversion/image/pib_format.h"
 #include "file/path_length.h"
 
 namespace pibgen {
-namespace {
-
-// The longest path a switch may carry; the tool's path buffers held 260 characters with
-// the terminator, and descriptions shared between systems keep within that.
-constexpr size_t kMaxSwitchCharacters = 259;
-
-}  // namespace
 
 CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& out) {
   CommandLine result;
@@ -26,9 +20,9 @@ CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& 
 
     out.Print(std::to_string(i) + ": " + std::string(argument.substr(1)) + "\n");
     const std::string_view path = argument.substr(2);
-    if (file::CountPathCharacters(path) > kMaxSwitchCharacters) {
+    if (file::CountPathCharacters(path) > kMaxPathCharacters) {
       out.Print("argument " + std::to_string(i) + ": path too long (" +
-                std::to_string(kMaxSwitchCharacters) + " characters at most)\n");
+                std::to_string(kMaxPathCharacters) + " characters at most)\n");
       result.usable = false;
       return result;
     }

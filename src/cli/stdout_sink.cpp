@@ -13,13 +13,22 @@ StdoutSink::StdoutSink() { buffer_.reserve(kFlushThreshold * 2); }
 StdoutSink::~StdoutSink() { Flush(); }
 
 void StdoutSink::Print(std::string_view text) {
+  if (text.size() >= kFlushThreshold) {
+    // A long text goes out as it is, not through the buffer.
+    Flush();
+    Write(text.data(), text.size());
+    return;
+  }
   buffer_.append(text);
   if (buffer_.size() >= kFlushThreshold) Flush();
 }
 
 void StdoutSink::Flush() {
-  const char* data = buffer_.data();
-  size_t left = buffer_.size();
+  Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
+void StdoutSink::Write(const char* data, size_t left) {
   while (left > 0) {
     ssize_t written = ::write(STDOUT_FILENO, data, left);
     if (written < 0 && errno == EINTR) continue;
@@ -27,7 +36,6 @@ void StdoutSink::Flush() {
     data += written;
     left -= static_cast<size_t>(written);
   }
-  buffer_.clear();
 }
 
 }  // namespace pibgen

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/text_sink.h"
+#include "file/text_sink.h"
 
 namespace pibgen {
 
@@ -19,6 +19,7 @@ class StdoutSink final : public TextSink {
   void Flush();
 
  private:
+  void Write(const char* data, size_t size);
   std::string buffer_;
 };
 

@@ -1,47 +1,83 @@
 #include "conversion/check_structure.h"
 
+#include <string_view>
+
 #include "conversion/child_name.h"
-#include "conversion/describe_node_kind.h"
 #include "conversion/image/parse_decimal.h"
-#include "conversion/image/write_field.h"
+#include "conversion/structure_rules.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
+namespace {
 
-bool CheckStructure(const xml::DomDocument& document, const std::string& source, TextSink& out) {
-  std::string scratch;
-  const xml::DomNodeList fields = document.DocumentElement().ChildNodes();
-  for (size_t i = 0; i < fields.Length(); ++i) {
-    const xml::DomNode field = fields.Item(i);
-    if (!field.IsElement()) {
-      out.Print(source + ":" + std::to_string(field.Line()) + ": field " + std::to_string(i + 1) +
-                " is " + DescribeNodeKind(field.Kind()) + ", not an element\n");
-      return false;
-    }
-    // Only the last "type" and "size" children count; their texts are looked at in place,
-    // and the type only when the size is negative.
-    const xml::DomNodeList children = field.ChildNodes();
-    size_t type_child = children.Length();
-    size_t size_child = children.Length();
-    for (size_t j = 0; j < children.Length(); ++j) {
-      const std::string_view name = children.Item(j).Name();
-      if (NameIs(name, "type")) {
-        type_child = j;
-      } else if (NameIs(name, "size")) {
-        size_child = j;
-      }
-    }
-    if (size_child == children.Length()) continue;
-    const int32_t size = ParseDecimal(children.Item(size_child).TextView(scratch));
-    if (size >= 0) continue;
-    std::string_view type;
-    if (type_child < children.Length()) type = children.Item(type_child).TextView(scratch);
-    const uint32_t size_line = children.Item(size_child).Line();
-    if (IsSizedType(type)) {
-      out.Print(source + ":" + std::to_string(size_line) + ": field " + std::to_string(i + 1) +
-                " has a negative size (" + std::to_string(size) + ")\n");
-      return false;
-    }
+// Keeps the first broken rule; only the last "type" and "size" children of a field count.
+class StructureChecker final : public xml::DescriptionHandler {
+ public:
+  explicit StructureChecker(const std::string& path) : path_(path) {}
+
+  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
+  bool BeginField(uint32_t index, std::string_view, std::span<const xml::Attribute>,
+                  uint32_t) override {
+    index_ = index;
+    type_.clear();
+    size_ = 0;
+    size_line_ = 0;
+    return true;
   }
+  bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text,
+                  uint32_t line) override {
+    if (NameIs(name, "type")) {
+      type_.assign(text);
+    } else if (NameIs(name, "size")) {
+      size_ = ParseDecimal(text);
+      size_line_ = line;
+    }
+    return true;
+  }
+  bool EndField() override {
+    ++fields_;
+    if (problem_.empty() && HasNegativeSize(type_, size_)) {
+      problem_ = Where(size_line_) + "field " + std::to_string(index_) + " has a negative size (" +
+                 std::to_string(size_) + ")\n";
+    }
+    return true;
+  }
+  bool OtherRootChild(uint32_t index, xml::NodeKind kind, uint32_t line) override {
+    if (problem_.empty()) problem_ = Where(line) + NotAnElement(index, kind) + "\n";
+    return true;
+  }
+
+  const std::string& problem() const { return problem_; }
+  uint32_t fields() const { return fields_; }
+
+ private:
+  std::string Where(uint32_t line) const { return path_ + ":" + std::to_string(line) + ": "; }
+
+  const std::string& path_;
+  std::string problem_;
+  uint32_t fields_ = 0;
+  uint32_t index_ = 0;
+  std::string type_;
+  int32_t size_ = 0;
+  uint32_t size_line_ = 0;
+};
+
+}  // namespace
+
+bool CheckStructure(file::SourceFile& source, const std::string& path, TextSink& out,
+                    DescriptionOutline* outline) {
+  StructureChecker checker(path);
+  const xml::ReadResult read = xml::ReadDescription(source, checker);
+  if (!read.ok()) {
+    out.Print("load xml file fail\n");
+    return false;
+  }
+  if (!checker.problem().empty()) {
+    out.Print(checker.problem());
+    return false;
+  }
+  outline->bytes = read.bytes;
+  outline->fields = checker.fields();
   return true;
 }
 

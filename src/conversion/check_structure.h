@@ -1,16 +1,24 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "cli/text_sink.h"
-#include "xml/dom_document.h"
+#include "file/file_system.h"
+#include "file/text_sink.h"
 
 namespace pibgen {
 
-// Looks over a loaded description for what would make the conversion fail half-way: a child
-// of the root that is not an element, and a negative size on a sized field. Prints one line
-// naming the first problem and where it is, and returns false; the destination has not been
-// touched yet at this point.
-bool CheckStructure(const xml::DomDocument& document, const std::string& source, TextSink& out);
+// What a first read of a description found, for the second read to match.
+struct DescriptionOutline {
+  uint64_t bytes = 0;
+  uint32_t fields = 0;
+};
+
+// The conversion's first pass: reads the whole description and applies the structure rules,
+// so that nothing in it can make the conversion fail once the destination is touched. On
+// failure prints one line, "load xml file fail" or the first broken rule and where it is,
+// and returns false.
+bool CheckStructure(file::SourceFile& source, const std::string& path, TextSink& out,
+                    DescriptionOutline* outline);
 
 }  // namespace pibgen

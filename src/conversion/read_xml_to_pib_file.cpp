@@ -3,11 +3,12 @@
 #include <new>
 
 #include "conversion/check_structure.h"
-#include "conversion/collect_field_entry.h"
+#include "conversion/field_entry_collector.h"
 #include "conversion/image/pib_image_file.h"
 #include "conversion/image/write_checksum_and_close.h"
 #include "conversion/image/write_field.h"
-#include "xml/dom_document.h"
+#include "conversion/structure_rules.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 namespace {
@@ -28,37 +29,77 @@ const char* FaultMessage(ImageFault fault) {
 // How far a conversion got, so running out of memory is reported as the step it stopped.
 enum class Stage { kLoading, kCreating, kWriting };
 
+// The conversion's second pass: the trace and the image, field by field. The first pass
+// found nothing wrong with the description; anything it would have refused means the file
+// changed in between, and stops the read.
+class FieldWriter final : public xml::DescriptionHandler {
+ public:
+  FieldWriter(PibImageFile& image, TextSink& out) : image_(image), out_(out) {}
+
+  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
+  bool BeginField(uint32_t, std::string_view, std::span<const xml::Attribute>, uint32_t) override {
+    collector_.Begin();
+    return true;
+  }
+  bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text, uint32_t) override {
+    collector_.Add(name, text, &out_);
+    return true;
+  }
+  bool EndField() override {
+    const FieldEntry& entry = collector_.Entry();
+    if (HasNegativeSize(entry.type, entry.size)) return false;
+    WriteField(image_, entry);
+    ++fields_;
+    return true;
+  }
+  bool OtherRootChild(uint32_t, xml::NodeKind, uint32_t) override { return false; }
+
+  uint32_t fields() const { return fields_; }
+
+ private:
+  PibImageFile& image_;
+  TextSink& out_;
+  FieldEntryCollector collector_;
+  uint32_t fields_ = 0;
+};
+
 bool Convert(const std::string& source, const std::string& destination,
              file::FileSystem& file_system, TextSink& out, Stage* stage) {
-  file::FileIdentity source_identity;
-  std::unique_ptr<xml::DomDocument> document;
-  // The description is read in pieces straight into the node table, never held whole.
-  if (std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &source_identity)) {
-    document = xml::DomDocument::Load(
-        [&input](char* buffer, size_t capacity) { return input->Read(buffer, capacity); }, nullptr,
-        xml::Attributes::kDrop);
+  // The description is read twice, in pieces, and never held whole: once to check it, and
+  // once to convert it.
+  file::FileIdentity checked;
+  std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &checked);
+  if (!input) {
+    out.Print("load xml file fail\n");
+    return false;
   }
-  if (!document) {
+  DescriptionOutline outline;
+  if (!CheckStructure(*input, source, out, &outline)) return false;
+
+  // The second read must meet the very file the first one checked.
+  file::FileIdentity reopened;
+  input = file_system.OpenSource(source, &reopened);
+  if (!input || !(reopened == checked)) {
     out.Print("load xml file fail\n");
     return false;
   }
 
-  if (!CheckStructure(*document, source, out)) return false;
-
   *stage = Stage::kCreating;
   PibImageFile image(file_system);
   // The trace must never share a file with the image, nor the image overwrite the description.
-  const file::FileIdentity keep[] = {source_identity, file_system.StandardOutput()};
+  const file::FileIdentity keep[] = {checked, file_system.StandardOutput()};
   if (!image.Open(destination, keep)) {
     out.Print("create pib file fail\n");
     return false;
   }
   *stage = Stage::kWriting;
 
-  const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
-  FieldEntryCollector collector;
-  for (size_t i = 0; i < fields.Length(); ++i) {
-    WriteField(image, collector.Collect(fields.Item(i), &out));
+  FieldWriter writer(image, out);
+  const xml::ReadResult read = xml::ReadDescription(*input, writer);
+  if (!read.ok() || read.bytes != outline.bytes || writer.fields() != outline.fields) {
+    out.Print("load xml file fail\n");
+    image.Discard();
+    return false;
   }
 
   if (!WriteChecksumAndClose(image)) {

@@ -2,9 +2,9 @@
 
 #include "check/quote_text.h"
 #include "conversion/child_name.h"
-#include "conversion/describe_node_kind.h"
 #include "conversion/image/parse_decimal.h"
 #include "conversion/image/write_field.h"
+#include "conversion/structure_rules.h"
 
 namespace pibgen {
 
@@ -89,8 +89,7 @@ bool LayoutFields::EndField() {
 
 bool LayoutFields::OtherRootChild(uint32_t index, xml::NodeKind kind, uint32_t line) {
   refusal_ =
-      LayoutRefusal{line, "field " + std::to_string(index) + " is " + DescribeNodeKind(kind) +
-                              ", not an element; the conversion refuses the description"};
+      LayoutRefusal{line, NotAnElement(index, kind) + "; the conversion refuses the description"};
   return false;
 }
 

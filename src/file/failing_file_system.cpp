@@ -73,12 +73,12 @@ bool FailingFileSystem::FailsNow(FileOperation operation) {
 
 bool FailingFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
                                       FileIdentity* identity) {
-  return !FailsNow(FileOperation::kOpen) && inner_.ReadWholeFile(path, contents, identity);
+  return !FailsNow(FileOperation::kOpenSource) && inner_.ReadWholeFile(path, contents, identity);
 }
 
 std::unique_ptr<SourceFile> FailingFileSystem::OpenSource(const std::string& path,
                                                           FileIdentity* identity) {
-  if (FailsNow(FileOperation::kOpen)) return nullptr;
+  if (FailsNow(FileOperation::kOpenSource)) return nullptr;
   std::unique_ptr<SourceFile> inner = inner_.OpenSource(path, identity);
   if (!inner) return nullptr;
   return std::make_unique<FailingSourceFile>(*this, std::move(inner));
@@ -86,7 +86,7 @@ std::unique_ptr<SourceFile> FailingFileSystem::OpenSource(const std::string& pat
 
 std::unique_ptr<ImageFile> FailingFileSystem::CreateImage(const std::string& path,
                                                           std::span<const FileIdentity> keep) {
-  if (FailsNow(FileOperation::kOpen)) return nullptr;
+  if (FailsNow(FileOperation::kCreateImage)) return nullptr;
   std::unique_ptr<ImageFile> inner = inner_.CreateImage(path, keep);
   if (!inner) return nullptr;
   return std::make_unique<FailingImageFile>(*this, std::move(inner));

@@ -10,8 +10,9 @@ namespace pibgen::file {
 
 // The kinds of file operation a FailingFileSystem counts.
 enum class FileOperation {
-  kOpen,
+  kOpenSource,
   kReadSource,
+  kCreateImage,
   kWrite,
   kFlush,
   kLength,
@@ -53,7 +54,7 @@ class FailingFileSystem final : public FileSystem {
   uint64_t fail_at_;
   uint64_t operations_ = 0;
   bool failed_ = false;
-  FileOperation failed_operation_ = FileOperation::kOpen;
+  FileOperation failed_operation_ = FileOperation::kOpenSource;
 };
 
 }  // namespace pibgen::file

@@ -8,11 +8,16 @@
 
 namespace pibgen::file {
 
-// Which file a path named when it was read, so a later open can tell it is the same one.
+// Which file a path named when it was read, and in which state, so a later open can tell it
+// is the same file and, by its size and its modification and change times, unchanged.
 struct FileIdentity {
   bool known = false;
   uint64_t device = 0;
   uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modified_ns = 0;
+  int64_t changed_ns = 0;
+  bool operator==(const FileIdentity&) const = default;
 };
 
 // The reading side of an image: what computing or checking its checksum needs.

@@ -59,12 +59,17 @@ class MemoryImageFile final : public ImageFile {
 
 void MemoryFileSystem::SetFile(const std::string& path, std::string contents) {
   files_[path] = std::make_shared<std::string>(std::move(contents));
+  versions_[path] = ++last_version_;
 }
 
 FileIdentity MemoryFileSystem::IdentityOf(const std::string& path) const {
   FileIdentity identity;
   identity.known = true;
   identity.inode = std::hash<std::string>()(path);
+  const auto found = files_.find(path);
+  if (found != files_.end()) identity.size = found->second->size();
+  const auto version = versions_.find(path);
+  if (version != versions_.end()) identity.modified_ns = identity.changed_ns = version->second;
   return identity;
 }
 

@@ -10,7 +10,8 @@
 namespace pibgen::file {
 
 // Files held in memory, for tests and the fuzzer: a conversion runs whole without touching
-// the disk. Paths are plain keys; a file's identity is its key.
+// the disk. Paths are plain keys; a file's identity is its key, and each SetFile counts as a
+// modification.
 class MemoryFileSystem final : public FileSystem {
  public:
   void SetFile(const std::string& path, std::string contents);
@@ -28,6 +29,8 @@ class MemoryFileSystem final : public FileSystem {
   FileIdentity IdentityOf(const std::string& path) const;
 
   std::map<std::string, std::shared_ptr<std::string>> files_;
+  std::map<std::string, int64_t> versions_;
+  int64_t last_version_ = 0;
   std::set<std::string> locked_;
 };
 

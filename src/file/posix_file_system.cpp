@@ -169,6 +169,18 @@ class PosixSourceFile final : public SourceFile {
   int fd_;
 };
 
+FileIdentity IdentityOf(const struct stat& status) {
+  constexpr int64_t kNanoseconds = 1000000000;
+  FileIdentity identity;
+  identity.known = true;
+  identity.device = static_cast<uint64_t>(status.st_dev);
+  identity.inode = static_cast<uint64_t>(status.st_ino);
+  identity.size = static_cast<uint64_t>(status.st_size);
+  identity.modified_ns = status.st_mtim.tv_sec * kNanoseconds + status.st_mtim.tv_nsec;
+  identity.changed_ns = status.st_ctim.tv_sec * kNanoseconds + status.st_ctim.tv_nsec;
+  return identity;
+}
+
 // Locks the whole image file against a second run. Without flock, a POSIX record lock: it
 // belongs to the process and ends with its first close of the file, which is the image's.
 bool LockImage(int fd) {
@@ -193,11 +205,7 @@ int OpenRegularFile(const std::string& path, FileIdentity* identity) {
     ::close(fd);
     return -1;
   }
-  if (identity != nullptr) {
-    identity->known = true;
-    identity->device = static_cast<uint64_t>(status.st_dev);
-    identity->inode = static_cast<uint64_t>(status.st_ino);
-  }
+  if (identity != nullptr) *identity = IdentityOf(status);
   return fd;
 }
 
@@ -218,9 +226,7 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* conten
   struct stat status;
   bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   if (ok) {
-    identity->known = true;
-    identity->device = static_cast<uint64_t>(status.st_dev);
-    identity->inode = static_cast<uint64_t>(status.st_ino);
+    *identity = IdentityOf(status);
     contents->clear();
     contents->resize(static_cast<size_t>(status.st_size));
     size_t filled = 0;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cli/text_sink.h"
+#include "file/text_sink.h"
 #include "file/file_system.h"
 
 namespace pibgen {

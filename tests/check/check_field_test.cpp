@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "file/memory_file_system.h"
+#include "xml/read_description.h"
+
 namespace pibgen {
 namespace {
 
@@ -12,14 +15,41 @@ namespace {
 // returns "LINE: warning: MESSAGE" (or error) for each finding.
 std::vector<std::string> Check(const std::string& field, uint64_t offset = 100,
                                uint64_t* length = nullptr) {
-  auto document = xml::DomDocument::Load("<pib>" + field + "</pib>");
-  if (!document) return {"(not loaded)"};
-  std::vector<Finding> findings;
-  const uint64_t field_length =
-      CheckField(document->DocumentElement().ChildNodes().Item(0), 1, offset, findings);
-  if (length != nullptr) *length = field_length;
+  class FirstField final : public xml::DescriptionHandler {
+   public:
+    explicit FirstField(uint64_t offset) : offset_(offset) {}
+    bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
+    bool BeginField(uint32_t index, std::string_view, std::span<const xml::Attribute> attributes,
+                    uint32_t line) override {
+      check_.Begin(index, attributes, line);
+      return true;
+    }
+    bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text,
+                    uint32_t line) override {
+      check_.Child(name, text, line);
+      return true;
+    }
+    bool EndField() override {
+      length = check_.End(offset_);
+      return false;
+    }
+    bool OtherRootChild(uint32_t, xml::NodeKind, uint32_t) override { return false; }
+    std::vector<Finding> findings;
+    uint64_t length = 0;
+
+   private:
+    FieldCheck check_{findings};
+    uint64_t offset_;
+  } first(offset);
+  file::MemoryFileSystem files;
+  files.SetFile("f.xml", "<pib>" + field + "</pib>");
+  if (xml::ReadDescription(*files.OpenSource("f.xml", nullptr), first).failure !=
+      xml::ReadFailure::kStopped) {
+    return {"(not loaded)"};
+  }
+  if (length != nullptr) *length = first.length;
   std::vector<std::string> lines;
-  for (const Finding& f : findings) {
+  for (const Finding& f : first.findings) {
     lines.push_back(std::to_string(f.line) +
                     (f.severity == Severity::kError ? ": error: " : ": warning: ") + f.message);
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conversion/image/field_entry.h"
+#include "conversion/image/pib_format.h"
 #include "conversion/image/write_field.h"
 
 namespace pibgen {
@@ -34,13 +35,15 @@ TEST(NearestTypeName, LeavesKnownAndUnrelatedNamesAlone) {
 }
 
 TEST(NearestTypeName, KnownNamesAreTheOnesTheConversionEncodes) {
-  for (std::string_view name : kKnownTypeNames) {
+  for (const FieldType& known : kFieldTypes) {
     FieldEntry entry;
-    entry.type = name;
+    entry.type = known.name;
     entry.size = 7;
-    // A fill field takes its size; every known name but the array has a fixed length instead.
-    EXPECT_EQ(FieldLength(entry) == 7, name == "System.Byte[]") << name;
+    EXPECT_TRUE(IsKnownType(known.name)) << known.name;
+    // A sized type takes its size; every other known name has its fixed width instead.
+    EXPECT_EQ(FieldLength(entry), known.width > 0 ? known.width : 7) << known.name;
   }
+  EXPECT_FALSE(IsKnownType("System.Byte "));
 }
 
 }  // namespace

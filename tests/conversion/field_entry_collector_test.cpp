@@ -1,60 +1,64 @@
+#include "conversion/field_entry_collector.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "conversion/collect_field_entry.h"
 #include "text_capture.h"
-#include "xml/dom_document.h"
 
 namespace pibgen {
 namespace {
 
-// One collector over all fields in turn must give what a fresh collection of each gives:
-// nothing of one field may linger into the next.
+using Children = std::vector<std::pair<std::string, std::string>>;
+
+// One collector over all fields in turn must give what a fresh collector gives each: nothing
+// of one field may linger into the next.
 TEST(FieldEntryCollector, EachFieldStartsFromNothing) {
-  auto document = xml::DomDocument::Load(
-      "<pib><f><type>System.Byte[]</type><size>3</size><value>616263</value></f>"
-      "<f/>"
-      "<f><type>Sys<!-- split -->tem.UInt16</type><value>  1<?pi x?>2 </value><note>n</note></f>"
-      "<f><size>-4</size><type>x</type><type>System.Byte</type></f>"
-      "<f><value>ab<![CDATA[cd]]></value><size>2</size></f></pib>");
-  ASSERT_TRUE(document);
-  const xml::DomNodeList fields = document->DocumentElement().ChildNodes();
-  FieldEntryCollector collector;
-  testing::TextCapture reused_trace;
-  testing::TextCapture fresh_trace;
+  const std::vector<Children> fields = {
+      {{"type", "System.Byte[]"}, {"size", "3"}, {"value", "616263"}},
+      {},
+      {{"type", "System.UInt16"}, {"#comment", "c"}, {"value", "12"}, {"note", "n"}},
+      {{"size", "-4"}, {"type", "x"}, {"type", "System.Byte"}, {"Value", "1"}},
+      {{"value", "abcd"}, {"size", "2"}}};
   const std::vector<FieldEntry> expected = {{"System.Byte[]", 3, "616263"},
                                             {"", 0, ""},
                                             {"System.UInt16", 0, "12"},
                                             {"System.Byte", -4, ""},
                                             {"", 2, "abcd"}};
-  ASSERT_EQ(fields.Length(), expected.size());
-  for (size_t i = 0; i < fields.Length(); ++i) {
-    const FieldEntry& reused = collector.Collect(fields.Item(i), &reused_trace);
-    const FieldEntry fresh = CollectFieldEntry(fields.Item(i), &fresh_trace);
-    EXPECT_EQ(reused.type, expected[i].type) << "field " << i;
-    EXPECT_EQ(reused.size, expected[i].size) << "field " << i;
-    EXPECT_EQ(reused.value, expected[i].value) << "field " << i;
-    EXPECT_EQ(fresh.type, reused.type);
-    EXPECT_EQ(fresh.size, reused.size);
-    EXPECT_EQ(fresh.value, reused.value);
+  FieldEntryCollector reused;
+  testing::TextCapture reused_trace;
+  testing::TextCapture fresh_trace;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    FieldEntryCollector fresh;
+    reused.Begin();
+    fresh.Begin();
+    for (const auto& [name, text] : fields[i]) {
+      reused.Add(name, text, &reused_trace);
+      fresh.Add(name, text, &fresh_trace);
+    }
+    for (const FieldEntryCollector* collector : {&reused, &fresh}) {
+      EXPECT_EQ(collector->Entry().type, expected[i].type) << "field " << i;
+      EXPECT_EQ(collector->Entry().size, expected[i].size) << "field " << i;
+      EXPECT_EQ(collector->Entry().value, expected[i].value) << "field " << i;
+    }
   }
   EXPECT_EQ(reused_trace.Text(), fresh_trace.Text());
   EXPECT_EQ(reused_trace.Text(),
             "type--System.Byte[]\nsize--3\nvalue--616263\n"
-            "type--System.UInt16\nvalue--12\nnote--n\n"
-            "size---4\ntype--x\ntype--System.Byte\n"
+            "type--System.UInt16\n#comment--c\nvalue--12\nnote--n\n"
+            "size---4\ntype--x\ntype--System.Byte\nValue--1\n"
             "value--abcd\nsize--2\n");
 }
 
 TEST(FieldEntryCollector, TracesLongTextsWhole) {
   const std::string value(100000, 'A');
-  auto document = xml::DomDocument::Load("<pib><f><value>" + value + "</value></f></pib>");
-  ASSERT_TRUE(document);
   FieldEntryCollector collector;
   testing::TextCapture trace;
-  EXPECT_EQ(collector.Collect(document->DocumentElement().ChildNodes().Item(0), &trace).value,
-            value);
+  collector.Begin();
+  collector.Add("value", value, &trace);
+  EXPECT_EQ(collector.Entry().value, value);
   EXPECT_EQ(trace.Text(), "value--" + value + "\n");
 }
 

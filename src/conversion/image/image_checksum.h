@@ -2,12 +2,10 @@
 
 #include <cstdint>
 
+#include "conversion/image/pib_format.h"
 #include "file/file_system.h"
 
 namespace pibgen {
-
-// Offset of the checksum byte in the image; the checksum covers every byte after it.
-constexpr uint64_t kChecksumOffset = 2;
 
 // The checksum byte of the first `length` bytes of an image: the top byte of the CRC-32 of
 // those after kChecksumOffset (0 when there are none). Stored data is read in blocks; holes

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "conversion/image/pib_format.h"
 #include "file/path_length.h"
 
 namespace pibgen {
@@ -11,9 +12,6 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 // Zero runs at least this long go to the file as such, which may leave a hole for them.
 constexpr uint64_t kLongZeroRun = uint64_t{1} << 16;
-// Paths this long did not fit the tool's fixed path buffers; the limit is kept so a
-// description set that works here works everywhere the tool runs.
-constexpr size_t kMaxPathCharacters = 259;
 
 }  // namespace
 

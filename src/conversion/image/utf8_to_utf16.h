@@ -6,7 +6,7 @@
 namespace pibgen {
 
 // UTF-8 to UTF-16 code units. Byte[] values are decoded by code unit, so a character beyond
-// U+FFFF takes two positions, as it did where the format began.
+// U+FFFF takes two positions.
 std::u16string Utf8ToUtf16(std::string_view text);
 
 }  // namespace pibgen

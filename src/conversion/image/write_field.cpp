@@ -6,21 +6,17 @@
 
 #include "conversion/image/hex_string_to_bytes.h"
 #include "conversion/image/parse_decimal.h"
+#include "conversion/image/pib_format.h"
 #include "conversion/image/utf8_to_utf16.h"
 
 namespace pibgen {
 
 FieldKind KindOf(std::string_view type) {
-  constexpr std::string_view kPrefix = "System.";
-  if (type.size() < kPrefix.size() + 4 || type.substr(0, kPrefix.size()) != kPrefix) {
-    return FieldKind::kFill;
+  // Every type name starts "System." and is 11 or more characters: most fill types stop here.
+  if (type.size() < 11 || type.substr(0, 7) != "System.") return FieldKind::kFill;
+  for (size_t i = 0; i < kFieldTypes.size(); ++i) {
+    if (type == kFieldTypes[i].name) return static_cast<FieldKind>(i);
   }
-  const std::string_view name = type.substr(kPrefix.size());
-  if (name == "UInt16") return FieldKind::kUInt16;
-  if (name == "Byte") return FieldKind::kByte;
-  if (name == "UInt32") return FieldKind::kUInt32;
-  if (name == "Int32") return FieldKind::kInt32;
-  if (name == "Byte[]") return FieldKind::kByteArray;
   return FieldKind::kFill;
 }
 
@@ -74,17 +70,9 @@ bool IsSizedType(std::string_view type) {
 bool IsSizedField(const FieldEntry& entry) { return IsSizedType(entry.type); }
 
 uint64_t FieldLength(const FieldEntry& entry) {
-  switch (KindOf(entry.type)) {
-    case FieldKind::kUInt16:
-      return 2;
-    case FieldKind::kByte:
-      return 1;
-    case FieldKind::kUInt32:
-    case FieldKind::kInt32:
-      return 4;
-    case FieldKind::kByteArray:
-    case FieldKind::kFill:
-      break;
+  const FieldKind kind = KindOf(entry.type);
+  if (kind != FieldKind::kFill && kFieldTypes[static_cast<size_t>(kind)].width > 0) {
+    return kFieldTypes[static_cast<size_t>(kind)].width;
   }
   return entry.size > 0 ? static_cast<uint64_t>(entry.size) : 0;
 }

@@ -9,7 +9,8 @@
 
 namespace pibgen {
 
-// What a type text makes of a field: one of the five types (compared exactly), or a fill.
+// What a type text makes of a field: one of the five types (compared exactly, in the order
+// of kFieldTypes), or a fill.
 enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
 FieldKind KindOf(std::string_view type);
 
