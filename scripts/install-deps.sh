@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3
   dpkg-dev groff-base mandoc  # packaging and manual page checks
-  time clang libclang-rt-14-dev)  # hostile-case measurements and fuzzing
+  time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
+  strace)  # the test that no path outside the description is looked up
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -119,7 +119,8 @@ TEST_F(AllocationFailureTest, EachAllocationFailingInTurnGivesOneMessageAndNoIma
     EXPECT_EQ(full_output.substr(0, text.size() - message.size()),
               text.substr(0, text.size() - message.size()));
     if (message == "load xml file fail\n") {
-      EXPECT_EQ(Get("image.bin"), "keep me");
+      // Untouched when the first pass failed; emptied when the second pass did.
+      EXPECT_TRUE(Get("image.bin") == "keep me" || Get("image.bin").empty());
     } else if (message == "create pib file fail\n") {
       // Memory may run out after the file was taken and truncated, not before.
       EXPECT_TRUE(Get("image.bin") == "keep me" || Get("image.bin").empty());
