@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "file/text_sink.h"
 #include "file/file_system.h"
+#include "file/text_sink.h"
 
 namespace pibgen {
 

@@ -20,7 +20,8 @@ class DescriptionHandler {
  public:
   virtual ~DescriptionHandler() = default;
   // The root element, before anything inside it.
-  virtual bool Root(std::string_view name, std::span<const Attribute> attributes, uint32_t line) = 0;
+  virtual bool Root(std::string_view name, std::span<const Attribute> attributes,
+                    uint32_t line) = 0;
   // A child of the root that is an element: a field. index counts the root's children from 1,
   // whatever their kind.
   virtual bool BeginField(uint32_t index, std::string_view name,
