@@ -96,7 +96,11 @@ bool Convert(const std::string& source, const std::string& destination,
 
   FieldWriter writer(image, out);
   const xml::ReadResult read = xml::ReadDescription(*input, writer);
-  if (!read.ok() || read.bytes != outline.bytes || writer.fields() != outline.fields) {
+  // A file rewritten while the second pass read it gets a new change time: the image is only
+  // good if the file is still the one the first pass checked.
+  file::FileIdentity after;
+  if (!read.ok() || read.bytes != outline.bytes || writer.fields() != outline.fields ||
+      !file_system.OpenSource(source, &after) || !(after == checked)) {
     out.Print("load xml file fail\n");
     image.Discard();
     return false;

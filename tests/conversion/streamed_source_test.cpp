@@ -86,12 +86,12 @@ TEST(StreamedSource, AReadErrorLeavesTheDestinationAlone) {
   }
 }
 
-// Serves the first description to the first open and the second to every later one: as a new
-// version of the file (its identity changes), or unnoticed (the same identity).
+// Serves the first description to the opens before change_at and the second to every later
+// one: as a new version of the file (its identity changes), or unnoticed (the same identity).
 class ChangingFileSystem final : public file::FileSystem {
  public:
-  ChangingFileSystem(std::string first, std::string second, bool same_identity)
-      : second_(std::move(second)), same_identity_(same_identity) {
+  ChangingFileSystem(std::string first, std::string second, bool same_identity, int change_at)
+      : second_(std::move(second)), same_identity_(same_identity), change_at_(change_at) {
     files_.SetFile("fields.xml", std::move(first));
     files_.SetFile("image.bin", "keep me");
   }
@@ -99,7 +99,7 @@ class ChangingFileSystem final : public file::FileSystem {
 
   bool ReadWholeFile(const std::string& path, std::string* contents,
                      file::FileIdentity* identity) override {
-    if (++opens_ == 1) return files_.ReadWholeFile(path, contents, identity);
+    if (++opens_ < change_at_) return files_.ReadWholeFile(path, contents, identity);
     file::FileIdentity first;
     if (same_identity_) (void)files_.ReadWholeFile(path, contents, &first);
     files_.SetFile(path, second_);
@@ -117,6 +117,7 @@ class ChangingFileSystem final : public file::FileSystem {
   file::MemoryFileSystem files_;
   std::string second_;
   bool same_identity_;
+  int change_at_;
   int opens_ = 0;
 };
 
@@ -133,7 +134,8 @@ TEST(StreamedSource, AFileThatChangesBetweenTheReadsIsRefused) {
   struct Case {
     std::string second;
     bool same_identity;
-    const char* left;  // the destination afterwards
+    const char* left;   // the destination afterwards
+    int change_at = 2;  // the open that first meets the second version
   };
   for (const Case& c : {
            // Noticed by its size or times before the destination is touched.
@@ -144,8 +146,10 @@ TEST(StreamedSource, AFileThatChangesBetweenTheReadsIsRefused) {
            Case{"<pib><f/>text<f/><f/></pib>", true, ""},
            Case{"<pib><f/><f><type>pad</type><size>-1</size></f><f/></pib>", true, ""},
            Case{"<pib><f/><f/><f>", true, ""},
+           // Rewritten while the second pass read it, with as many bytes and fields.
+           Case{with_value("7"), false, "", 3},
        }) {
-    ChangingFileSystem files(kDescription, c.second, c.same_identity);
+    ChangingFileSystem files(kDescription, c.second, c.same_identity, c.change_at);
     testing::TextCapture out;
     EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out)) << c.second;
     const std::string& text = out.Text();
