@@ -32,6 +32,9 @@ class DescriptionHandler {
   virtual bool FieldChild(NodeKind kind, std::string_view name, std::string_view text,
                           uint32_t line) = 0;
   virtual bool EndField() = 0;
+  // Whether FieldChild is needed for the field children of this name ("#text" for text directly
+  // in a field). The reader may leave the others out.
+  virtual bool Wants(std::string_view /*child_name*/) { return true; }
   // A child of the root that is not an element, which no conversion accepts as a field.
   virtual bool OtherRootChild(uint32_t index, NodeKind kind, uint32_t line) = 0;
 };
