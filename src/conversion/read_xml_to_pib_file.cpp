@@ -1,13 +1,13 @@
 #include "conversion/read_xml_to_pib_file.h"
 
+#include <future>
 #include <new>
+#include <optional>
 
 #include "conversion/check_structure.h"
-#include "conversion/field_entry_collector.h"
+#include "conversion/field_writer.h"
 #include "conversion/image/pib_image_file.h"
 #include "conversion/image/write_checksum_and_close.h"
-#include "conversion/image/write_field.h"
-#include "conversion/structure_rules.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -29,73 +29,57 @@ const char* FaultMessage(ImageFault fault) {
 // How far a conversion got, so running out of memory is reported as the step it stopped.
 enum class Stage { kLoading, kCreating, kWriting };
 
-// The conversion's second pass: the trace and the image, field by field. The first pass
-// found nothing wrong with the description; anything it would have refused means the file
-// changed in between, and stops the read.
-class FieldWriter final : public xml::DescriptionHandler {
- public:
-  FieldWriter(PibImageFile& image, TextSink& out) : image_(image), out_(out) {}
-
-  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
-  bool BeginField(uint32_t, std::string_view, std::span<const xml::Attribute>, uint32_t) override {
-    collector_.Begin();
-    return true;
-  }
-  bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text, uint32_t) override {
-    collector_.Add(name, text, &out_);
-    return true;
-  }
-  bool EndField() override {
-    const FieldEntry& entry = collector_.Entry();
-    if (HasNegativeSize(entry.type, entry.size)) return false;
-    WriteField(image_, entry);
-    ++fields_;
-    return true;
-  }
-  bool OtherRootChild(uint32_t, xml::NodeKind, uint32_t) override { return false; }
-
-  uint32_t fields() const { return fields_; }
-
- private:
-  PibImageFile& image_;
-  TextSink& out_;
-  FieldEntryCollector collector_;
-  uint32_t fields_ = 0;
-};
+// Below this size the first pass runs alone before the second; above it they run side by side,
+// the second holding its output until the first has found the description good.
+constexpr uint64_t kSideBySide = uint64_t{1} << 20;
 
 bool Convert(const std::string& source, const std::string& destination,
              file::FileSystem& file_system, TextSink& out, Stage* stage) {
   // The description is read twice, in pieces, and never held whole: once to check it, and
-  // once to convert it.
+  // once to convert it. Both reads must meet the very same file.
   file::FileIdentity checked;
-  std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &checked);
-  if (!input) {
-    out.Print("load xml file fail\n");
-    return false;
-  }
-  DescriptionOutline outline;
-  if (!CheckStructure(*input, source, out, &outline)) return false;
-
-  // The second read must meet the very file the first one checked.
   file::FileIdentity reopened;
-  input = file_system.OpenSource(source, &reopened);
-  if (!input || !(reopened == checked)) {
+  std::unique_ptr<file::SourceFile> first = file_system.OpenSource(source, &checked);
+  std::unique_ptr<file::SourceFile> second =
+      first ? file_system.OpenSource(source, &reopened) : nullptr;
+  if (!second || !(reopened == checked)) {
     out.Print("load xml file fail\n");
     return false;
   }
 
-  *stage = Stage::kCreating;
-  PibImageFile image(file_system);
-  // The trace must never share a file with the image, nor the image overwrite the description.
-  const file::FileIdentity keep[] = {checked, file_system.StandardOutput()};
-  if (!image.Open(destination, keep)) {
-    out.Print("create pib file fail\n");
-    return false;
-  }
-  *stage = Stage::kWriting;
+  // The first pass prints only when it refuses the description, and the second prints
+  // nothing until the first has ended.
+  DescriptionOutline outline;
+  const bool side_by_side = checked.size >= kSideBySide;
+  std::future<bool> check =
+      std::async(side_by_side ? std::launch::async | std::launch::deferred : std::launch::deferred,
+                 [&] { return CheckStructure(*first, source, out, &outline); });
+  std::optional<bool> passed;
+  const auto first_pass_passed = [&] {
+    if (!passed) passed = check.get();
+    return *passed;
+  };
 
-  FieldWriter writer(image, out);
-  const xml::ReadResult read = xml::ReadDescription(*input, writer);
+  PibImageFile image(file_system);
+  FieldWriter writer(out, [&]() -> PibImageFile* {
+    if (!first_pass_passed()) return nullptr;
+    *stage = Stage::kCreating;
+    // The trace must never share a file with the image, nor the image overwrite the
+    // description.
+    const file::FileIdentity keep[] = {checked, file_system.StandardOutput()};
+    if (!image.Open(destination, keep)) {
+      out.Print("create pib file fail\n");
+      return nullptr;
+    }
+    *stage = Stage::kWriting;
+    return &image;
+  });
+  if (!side_by_side && !writer.Release()) return false;
+
+  const xml::ReadResult read = xml::ReadDescription(*second, writer);
+  if (!first_pass_passed()) return false;  // it has said why
+  if (writer.Holding() && read.ok() && !writer.Release()) return false;
+  if (!writer.Holding() && !image.IsOpen()) return false;  // the image could not be opened
   // A file rewritten while the second pass read it gets a new change time: the image is only
   // good if the file is still the one the first pass checked.
   file::FileIdentity after;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "conversion/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
@@ -156,6 +158,53 @@ TEST(StreamedSource, AFileThatChangesBetweenTheReadsIsRefused) {
     EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), "load xml file fail\n")
         << c.second;
     EXPECT_EQ(files.files().File("image.bin"), c.left) << c.second;
+  }
+}
+
+// A description of a megabyte or more is checked on a second thread while the conversion runs
+// and holds its output. Padding a description with a long comment must change nothing but the
+// comment's own trace line, whether the output is released at the end, part way when it grows
+// past what may be held, or never because the first pass refuses the description.
+TEST(StreamedSource, ALargeDescriptionMakesWhatASmallOneMakes) {
+  const auto convert = [](const std::string& description, const std::string& destination) {
+    file::MemoryFileSystem files;
+    files.SetFile("fields.xml", description);
+    files.SetFile("image.bin", "keep me");
+    testing::TextCapture out;
+    const bool converted = ReadXMLToPIBFile("fields.xml", destination, files, out);
+    return std::make_tuple(converted, out.Text(), files.File("image.bin"));
+  };
+  const std::string fields = "<f><type>System.UInt16</type><value>1</value></f>";
+  for (const auto& [last_field, destination] : {
+           std::pair{std::string("<f><type>System.Byte[]</type><size>3</size>"), "image.bin"},
+           {"<f><type>System.Byte[]</type><size>3</size>", ""},
+           {"<f><type>pad</type><size>-1</size>", "image.bin"},
+           {"<f><type>System.Byte</type><value>&undefined;</value>", "image.bin"},
+       }) {
+    // One comment of a megabyte, or more than may be held.
+    for (const int comments : {1, 17}) {
+      const auto description = [&](const std::string& comment) {
+        std::string text = "<pib>";
+        for (int i = 0; i < 20; ++i) text += fields;
+        text.append(last_field);
+        for (int i = 0; i < comments; ++i) text.append("<!--").append(comment).append("-->");
+        return text.append("<value>616263</value></f></pib>");
+      };
+      const std::string comment(size_t{1} << 20, 'x');
+      const auto [small_converted, small_out, small_image] = convert(description("x"), destination);
+      const auto [converted, out, image] = convert(description(comment), destination);
+      // The long comments' trace lines, cut back to the short one's.
+      std::string cut;
+      size_t done = 0;
+      for (size_t line; (line = out.find("#comment--" + comment, done)) != std::string::npos;) {
+        cut.append(out, done, line + 11 - done);
+        done = line + 10 + comment.size();
+      }
+      cut.append(out, done);
+      EXPECT_EQ(converted, small_converted) << last_field << comments;
+      EXPECT_EQ(cut, small_out) << last_field << comments;
+      EXPECT_EQ(image, small_image) << last_field << comments;
+    }
   }
 }
 
