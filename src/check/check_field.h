@@ -10,7 +10,7 @@
 
 #include "check/finding.h"
 #include "conversion/field_entry_collector.h"
-#include "xml/description_handler.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 

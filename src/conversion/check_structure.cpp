@@ -34,9 +34,6 @@ class StructureChecker final : public xml::DescriptionHandler {
     }
     return true;
   }
-  bool Wants(std::string_view name) override {
-    return NameIs(name, "type") || NameIs(name, "size");
-  }
   bool EndField() override {
     ++fields_;
     if (problem_.empty() && HasNegativeSize(type_, size_)) {

@@ -8,7 +8,7 @@
 #include "conversion/image/pib_image_file.h"
 #include "conversion/image/write_field.h"
 #include "file/text_sink.h"
-#include "xml/description_handler.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "xml/description_handler.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 

@@ -10,7 +10,7 @@
 
 #include "conversion/image/field_entry.h"
 #include "decode/layout_refusal.h"
-#include "xml/description_handler.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 

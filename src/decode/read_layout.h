@@ -5,7 +5,7 @@
 
 #include "decode/layout_refusal.h"
 #include "file/file_system.h"
-#include "xml/description_handler.h"
+#include "xml/read_description.h"
 
 namespace pibgen {
 

@@ -1,14 +1,41 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "file/file_system.h"
-#include "xml/description_handler.h"
 
 namespace pibgen::xml {
 
-// Why a read ended before the end of the description.
+// The kinds of node that stand where a field or a field's child does.
+enum class NodeKind { kElement, kText, kCData, kComment, kProcessingInstruction };
+
+struct Attribute {
+  std::string_view name;
+  std::string_view value;
+};
+
+// Receives a description in document order. Views are valid only during the call that passes
+// them; a call returns false to stop the read.
+class DescriptionHandler {
+ public:
+  virtual ~DescriptionHandler() = default;
+  virtual bool Root(std::string_view name, std::span<const Attribute> attributes,
+                    uint32_t line) = 0;
+  // A child of the root that is an element: a field. index counts the root's children from 1.
+  virtual bool BeginField(uint32_t index, std::string_view name,
+                          std::span<const Attribute> attributes, uint32_t line) = 0;
+  // A child node of the current field with its node name ("#text", "#comment", "#cdata-section",
+  // an element's or an instruction's name) and its text content, trimmed of white space.
+  virtual bool FieldChild(NodeKind kind, std::string_view name, std::string_view text,
+                          uint32_t line) = 0;
+  virtual bool EndField() = 0;
+  // A child of the root that is not an element, which no conversion accepts.
+  virtual bool OtherRootChild(uint32_t index, NodeKind kind, uint32_t line) = 0;
+};
+
 enum class ReadFailure {
   kNone,
   kUnreadable,        // the source could not be read
@@ -28,13 +55,12 @@ struct ReadResult {
   bool ok() const { return failure == ReadFailure::kNone; }
 };
 
-// The deepest the parser lets elements nest.
-uint32_t MaxNestingDepth();
+uint32_t MaxNestingDepth();  // the deepest the parser lets elements nest
 
 // Reads the description from source to its end and hands it to handler in document order,
-// holding no more of it than the field child being read. Text that is only white space
-// between elements forms no node. Entities are replaced by their text; nothing outside
-// source is read. The handler may have been told of fields before a failure is found.
+// holding no more of it than the field child being read. White space between elements forms
+// no node; entities are replaced by their text; nothing outside source is read. The handler
+// may have been told of fields before a failure is found.
 ReadResult ReadDescription(file::SourceFile& source, DescriptionHandler& handler);
 
 }  // namespace pibgen::xml

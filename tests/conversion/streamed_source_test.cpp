@@ -175,12 +175,15 @@ TEST(StreamedSource, ALargeDescriptionMakesWhatASmallOneMakes) {
     return std::make_tuple(converted, out.Text(), files.File("image.bin"));
   };
   const std::string fields = "<f><type>System.UInt16</type><value>1</value></f>";
-  for (const auto& [last_field, destination] : {
+  for (const auto& [last_open, to] : {
            std::pair{std::string("<f><type>System.Byte[]</type><size>3</size>"), "image.bin"},
            {"<f><type>System.Byte[]</type><size>3</size>", ""},
            {"<f><type>pad</type><size>-1</size>", "image.bin"},
            {"<f><type>System.Byte</type><value>&undefined;</value>", "image.bin"},
        }) {
+    // Named copies: lambdas may not capture structured bindings in every compiler.
+    const std::string last_field = last_open;
+    const std::string destination = to;
     // One comment of a megabyte, or more than may be held.
     for (const int comments : {1, 17}) {
       const auto description = [&](const std::string& comment) {
