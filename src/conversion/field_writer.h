@@ -18,7 +18,7 @@ namespace pibgen {
 // kHeldBudget it releases them itself. A field the first pass would refuse stops the read.
 class FieldWriter final : public xml::DescriptionHandler, private TextSink {
  public:
-  static constexpr uint64_t kHeldBudget = uint64_t{16} << 20;
+  static constexpr uint64_t kHeldBudget = uint64_t{20} << 20;
 
   // Waits for the first pass and opens the image; null, having said why, if either failed.
   using ImageOpener = std::function<PibImageFile*()>;
