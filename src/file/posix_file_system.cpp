@@ -176,8 +176,15 @@ FileIdentity IdentityOf(const struct stat& status) {
   identity.device = static_cast<uint64_t>(status.st_dev);
   identity.inode = static_cast<uint64_t>(status.st_ino);
   identity.size = static_cast<uint64_t>(status.st_size);
-  identity.modified_ns = status.st_mtim.tv_sec * kNanoseconds + status.st_mtim.tv_nsec;
-  identity.changed_ns = status.st_ctim.tv_sec * kNanoseconds + status.st_ctim.tv_nsec;
+#if defined(__APPLE__)  // the same times under the names macOS gives them
+  const timespec& modified = status.st_mtimespec;
+  const timespec& changed = status.st_ctimespec;
+#else
+  const timespec& modified = status.st_mtim;
+  const timespec& changed = status.st_ctim;
+#endif
+  identity.modified_ns = modified.tv_sec * kNanoseconds + modified.tv_nsec;
+  identity.changed_ns = changed.tv_sec * kNanoseconds + changed.tv_nsec;
   return identity;
 }
 
