@@ -29,9 +29,9 @@ const char* FaultMessage(ImageFault fault) {
 // How far a conversion got, so running out of memory is reported as the step it stopped.
 enum class Stage { kLoading, kCreating, kWriting };
 
-// Below this size the first pass runs alone before the second; above it they run side by side,
-// the second holding its output until the first has found the description good.
-constexpr uint64_t kSideBySide = uint64_t{1} << 20;
+// From this size on the two passes run side by side, the second holding its output until the
+// first has found the description good; below it there is little to gain, and they run in turn.
+constexpr uint64_t kSideBySide = uint64_t{4} << 20;
 
 bool Convert(const std::string& source, const std::string& destination,
              file::FileSystem& file_system, TextSink& out, Stage* stage) {
