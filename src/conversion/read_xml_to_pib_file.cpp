@@ -31,7 +31,7 @@ enum class Stage { kLoading, kCreating, kWriting };
 
 // From this size on the two passes run side by side, the second holding its output until the
 // first has found the description good; below it there is little to gain, and they run in turn.
-constexpr uint64_t kSideBySide = uint64_t{4} << 20;
+constexpr uint64_t kSideBySide = uint64_t{8} << 20;
 
 bool Convert(const std::string& source, const std::string& destination,
              file::FileSystem& file_system, TextSink& out, Stage* stage) {

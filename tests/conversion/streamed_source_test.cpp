@@ -161,7 +161,7 @@ TEST(StreamedSource, AFileThatChangesBetweenTheReadsIsRefused) {
   }
 }
 
-// A description of 4 MB or more is checked on a second thread while the conversion runs
+// A description of 8 MB or more is checked on a second thread while the conversion runs
 // and holds its output. Padding a description with a long comment must change nothing but the
 // comment's own trace line, whether the output is released at the end, part way when it grows
 // past what may be held, or never because the first pass refuses the description.
@@ -185,7 +185,7 @@ TEST(StreamedSource, ALargeDescriptionMakesWhatASmallOneMakes) {
     const std::string last_field = last_open;
     const std::string destination = to;
     // Comments of a megabyte each: fewer, or more than may be held.
-    for (const int comments : {5, 21}) {
+    for (const int comments : {9, 21}) {
       const auto description = [&](const std::string& comment) {
         std::string text = "<pib>";
         for (int i = 0; i < 20; ++i) text += fields;
