@@ -3,6 +3,7 @@
 #include <future>
 #include <new>
 #include <optional>
+#include <system_error>
 
 #include "conversion/check_structure.h"
 #include "conversion/field_writer.h"
@@ -48,15 +49,27 @@ bool Convert(const std::string& source, const std::string& destination,
   }
 
   // The first pass prints only when it refuses the description, and the second prints
-  // nothing until the first has ended.
+  // nothing until the first has ended. A large description is checked on a second thread while
+  // the conversion holds its output; a small one, or one no thread can be had for, first.
   DescriptionOutline outline;
-  const bool side_by_side = checked.size >= kSideBySide;
-  std::future<bool> check =
-      std::async(side_by_side ? std::launch::async | std::launch::deferred : std::launch::deferred,
-                 [&] { return CheckStructure(*first, source, out, &outline); });
+  const auto run_check = [&] { return CheckStructure(*first, source, out, &outline); };
+  std::future<bool> check;
+  if (checked.size >= kSideBySide) {
+    try {
+      check = std::async(std::launch::async, run_check);
+    } catch (const std::system_error&) {
+    }
+  }
   std::optional<bool> passed;
+  if (!check.valid() && !*(passed = run_check())) return false;
+  // Waits for the check; memory running out on its thread is a load failure like any other.
   const auto first_pass_passed = [&] {
-    if (!passed) passed = check.get();
+    try {
+      if (!passed) passed = check.get();
+    } catch (const std::bad_alloc&) {
+      out.Print("load xml file fail\n");
+      passed = false;
+    }
     return *passed;
   };
 
@@ -74,7 +87,7 @@ bool Convert(const std::string& source, const std::string& destination,
     *stage = Stage::kWriting;
     return &image;
   });
-  if (!side_by_side && !writer.Release()) return false;
+  if (!check.valid() && !writer.Release()) return false;
 
   const xml::ReadResult read = xml::ReadDescription(*second, writer);
   if (!first_pass_passed()) return false;  // it has said why
