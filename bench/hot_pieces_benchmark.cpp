@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion/image/crc32.h"
-#include "conversion/image/hex_string_to_bytes.h"
-#include "conversion/image/parse_decimal.h"
+#include "format/crc32.h"
+#include "format/hex_string_to_bytes.h"
+#include "format/parse_decimal.h"
 
 namespace {
 

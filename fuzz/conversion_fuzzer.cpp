@@ -17,13 +17,13 @@
 
 #include <zlib.h>
 
-#include "conversion/field_entry_collector.h"
-#include "conversion/image/write_field.h"
-#include "conversion/read_xml_to_pib_file.h"
+#include "convert/field_entry_collector.h"
+#include "format/write_field.h"
+#include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
-#include "file/text_sink.h"
+#include "format/text_sink.h"
 #include "verify/verify_with_layout.h"
 #include "xml/read_description.h"
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/image/hex_string_to_bytes.h"
-#include "conversion/image/parse_decimal.h"
-#include "conversion/image/utf8_to_utf16.h"
+#include "format/hex_string_to_bytes.h"
+#include "format/parse_decimal.h"
+#include "format/utf8_to_utf16.h"
 
 namespace {
 

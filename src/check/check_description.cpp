@@ -8,7 +8,7 @@
 #include "check/check_field.h"
 #include "check/describe_read_failure.h"
 #include "check/finding.h"
-#include "conversion/structure_rules.h"
+#include "convert/structure_rules.h"
 #include "xml/read_description.h"
 
 namespace pibgen {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "file/file_system.h"
-#include "file/text_sink.h"
+#include "format/text_sink.h"
 
 namespace pibgen {
 

@@ -10,12 +10,12 @@
 #include "check/decimal_text.h"
 #include "check/nearest_type_name.h"
 #include "check/quote_text.h"
-#include "conversion/image/hex_string_to_bytes.h"
-#include "conversion/image/pib_format.h"
-#include "conversion/image/utf8_to_utf16.h"
-#include "conversion/image/write_checksum_and_close.h"
-#include "conversion/image/write_field.h"
-#include "conversion/structure_rules.h"
+#include "format/hex_string_to_bytes.h"
+#include "format/field_types.h"
+#include "format/utf8_to_utf16.h"
+#include "convert/write_checksum_and_close.h"
+#include "format/write_field.h"
+#include "convert/structure_rules.h"
 
 namespace pibgen {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "check/finding.h"
-#include "conversion/field_entry_collector.h"
+#include "convert/field_entry_collector.h"
 #include "xml/read_description.h"
 
 namespace pibgen {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "conversion/image/parse_decimal.h"
+#include "format/parse_decimal.h"
 
 namespace pibgen {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "conversion/image/pib_format.h"
+#include "format/field_types.h"
 
 namespace pibgen {
 namespace {

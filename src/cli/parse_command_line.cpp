@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "conversion/image/pib_format.h"
+#include "format/field_types.h"
 #include "file/path_length.h"
 
 namespace pibgen {

@@ -6,7 +6,7 @@
 #include "cli/long_options.h"
 #include "cli/parse_command_line.h"
 #include "cli/usage_text.h"
-#include "conversion/read_xml_to_pib_file.h"
+#include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
 #include "verify/verify_image.h"
 #include "verify/verify_with_layout.h"

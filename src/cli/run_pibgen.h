@@ -1,7 +1,7 @@
 #pragma once
 
 #include "file/file_system.h"
-#include "file/text_sink.h"
+#include "format/text_sink.h"
 
 namespace pibgen {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "file/text_sink.h"
+#include "format/text_sink.h"
 
 namespace pibgen {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/version.h"
-#include "conversion/image/pib_format.h"
+#include "format/field_types.h"
 
 namespace pibgen {
 

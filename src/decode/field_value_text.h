@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conversion/image/write_field.h"
+#include "format/write_field.h"
 
 namespace pibgen {
 

@@ -1,10 +1,10 @@
 #include "decode/layout_fields.h"
 
 #include "check/quote_text.h"
-#include "conversion/child_name.h"
-#include "conversion/image/parse_decimal.h"
-#include "conversion/image/write_field.h"
-#include "conversion/structure_rules.h"
+#include "convert/child_name.h"
+#include "format/parse_decimal.h"
+#include "format/write_field.h"
+#include "convert/structure_rules.h"
 
 namespace pibgen {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "conversion/image/field_entry.h"
+#include "format/field_entry.h"
 #include "decode/layout_refusal.h"
 #include "xml/read_description.h"
 

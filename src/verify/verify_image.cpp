@@ -1,6 +1,6 @@
 #include "verify/verify_image.h"
 
-#include "conversion/image/image_checksum.h"
+#include "format/checksum.h"
 
 namespace pibgen {
 namespace {

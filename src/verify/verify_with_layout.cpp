@@ -5,9 +5,9 @@
 #include <memory>
 #include <optional>
 
-#include "conversion/image/crc32.h"
-#include "conversion/image/write_checksum_and_close.h"
-#include "conversion/image/write_field.h"
+#include "format/crc32.h"
+#include "convert/write_checksum_and_close.h"
+#include "format/write_field.h"
 #include "decode/field_value_text.h"
 #include "decode/layout_fields.h"
 #include "decode/read_layout.h"

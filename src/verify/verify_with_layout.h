@@ -3,7 +3,7 @@
 #include <string>
 
 #include "file/file_system.h"
-#include "file/text_sink.h"
+#include "format/text_sink.h"
 
 namespace pibgen {
 

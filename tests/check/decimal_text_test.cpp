@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "conversion/image/parse_decimal.h"
+#include "format/parse_decimal.h"
 
 namespace pibgen {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "conversion/image/field_entry.h"
-#include "conversion/image/pib_format.h"
-#include "conversion/image/write_field.h"
+#include "format/field_entry.h"
+#include "format/field_types.h"
+#include "format/write_field.h"
 
 namespace pibgen {
 namespace {

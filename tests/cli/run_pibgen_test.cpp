@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/usage_text.h"
-#include "conversion/image/write_field.h"
+#include "format/write_field.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
 

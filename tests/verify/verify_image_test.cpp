@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "conversion/read_xml_to_pib_file.h"
+#include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
 

@@ -1,0 +1,97 @@
+#include "format/write_field.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "convert/pib_image_file.h"
+#include "file/memory_file_system.h"
+#include "image_bytes.h"
+
+namespace pibgen {
+namespace {
+
+struct FieldCase {
+  const char* type;
+  int32_t size;
+  const char* value;
+  std::vector<uint8_t> expected;
+};
+
+std::vector<uint8_t> Encode(const FieldEntry& entry) {
+  file::MemoryFileSystem files;
+  PibImageFile image(files);
+  EXPECT_TRUE(image.Open("field.bin", {}));
+  WriteField(image, entry);
+  EXPECT_EQ(image.BytesWritten(), FieldLength(entry));
+  EXPECT_TRUE(image.Close());
+  return testing::Bytes(files.File("field.bin"));
+}
+
+class WriteFieldTest : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(WriteFieldTest, EncodesTheType) {
+  const FieldCase& c = GetParam();
+  EXPECT_EQ(Encode({c.type, c.size, c.value}), c.expected)
+      << c.type << " size " << c.size << " value '" << c.value << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numeric, WriteFieldTest,
+    ::testing::Values(FieldCase{"System.UInt16", 0, "1", {0x01, 0x00}},
+                      FieldCase{"System.UInt16", 0, "65540", {0x04, 0x00}},
+                      FieldCase{"System.UInt16", 0, "-1", {0xFF, 0xFF}},
+                      FieldCase{"System.UInt16", 7, "258", {0x02, 0x01}},  // size is not looked at
+                      FieldCase{"System.Byte", 0, "2", {0x02}},
+                      FieldCase{"System.Byte", 0, "256", {0x00}},
+                      FieldCase{"System.Byte", 0, "300", {0x2C}},
+                      FieldCase{"System.Byte", -5, "", {0x00}},
+                      FieldCase{"System.UInt32", 0, "4294967295", {0xFF, 0xFF, 0xFF, 0x7F}},
+                      FieldCase{"System.UInt32", 0, "-1", {0xFF, 0xFF, 0xFF, 0xFF}},
+                      FieldCase{"System.UInt32", 0, "16909060", {0x04, 0x03, 0x02, 0x01}},
+                      FieldCase{"System.Int32", 0, "-2147483649", {0x00, 0x00, 0x00, 0x80}},
+                      FieldCase{"System.Int32", 0, "0x10", {0x00, 0x00, 0x00, 0x00}},
+                      FieldCase{"System.Int32", 0, " +12abc", {0x0C, 0x00, 0x00, 0x00}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Sized, WriteFieldTest,
+    ::testing::Values(FieldCase{"System.Byte[]", 3, "616263", {0x61, 0x62, 0x63}},
+                      FieldCase{"System.Byte[]", 2, "A1b2c3", {0xA1, 0xB2}},
+                      FieldCase{"System.Byte[]", 2, "A1B", {0xA1, 0xF0}},
+                      FieldCase{"System.Byte[]", 4, "A1", {0xA1, 0x00, 0x00, 0x00}},
+                      FieldCase{"System.Byte[]", 0, "A1", {}},
+                      // non-ASCII text is decoded by UTF-16 code unit: U+00E9 reads as 0xE9 - 0x37
+                      FieldCase{"System.Byte[]",
+                                1,
+                                "\xC3\xA9"
+                                "1",
+                                {0x21}},
+                      // a character beyond U+FFFF is two code units (D83D DE00 here)
+                      FieldCase{"System.Byte[]", 1, "\xF0\x9F\x98\x80", {0xF0}},
+                      FieldCase{"", 3, "99", {0x00, 0x00, 0x00}},
+                      FieldCase{"system.byte", 4, "1", {0x00, 0x00, 0x00, 0x00}},
+                      FieldCase{"System.Byte[] ", 2, "FFFF", {0x00, 0x00}},
+                      FieldCase{"anything", 0, "", {}}));
+
+TEST(WriteField, LongByteArrayDecodesPastAnySmallLimit) {
+  std::string value;
+  std::vector<uint8_t> expected;
+  for (int i = 0; i < 20000; ++i) {
+    const int byte = (i * 7) & 0xFF;
+    static const char kDigits[] = "0123456789ABCDEF";
+    value += kDigits[byte >> 4];
+    value += kDigits[byte & 15];
+    expected.push_back(static_cast<uint8_t>(byte));
+  }
+  expected.resize(expected.size() + 5000, 0);
+  EXPECT_EQ(Encode({"System.Byte[]", 25000, value}), expected);
+}
+
+TEST(WriteField, FillLargerThanTheWriteBufferIsAllZeros) {
+  const std::vector<uint8_t> image = Encode({"", 3 << 20, ""});
+  ASSERT_EQ(image.size(), size_t{3} << 20);
+  EXPECT_EQ(std::count(image.begin(), image.end(), 0), static_cast<long>(image.size()));
+}
+
+}  // namespace
+}  // namespace pibgen
