@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "format/crc32.h"
-#include "format/hex_string_to_bytes.h"
+#include "format/hex.h"
 #include "format/parse_decimal.h"
 
 namespace {

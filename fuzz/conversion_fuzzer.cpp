@@ -17,15 +17,13 @@
 
 #include <zlib.h>
 
-#include "convert/field_entry_collector.h"
-#include "format/write_field.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
+#include "format/read_fields.h"
 #include "format/text_sink.h"
 #include "verify/verify_with_layout.h"
-#include "xml/read_description.h"
 
 namespace {
 
@@ -58,35 +56,24 @@ bool IsFailureMessage(const std::string& text) {
 }
 
 // What a conversion of a description must do, gathered straight from the reader.
-class Expectation final : public pibgen::xml::DescriptionHandler {
+class Expectation final : public pibgen::FieldHandler {
  public:
-  bool Root(std::string_view, std::span<const pibgen::xml::Attribute>, uint32_t) override {
-    return true;
-  }
-  bool BeginField(uint32_t, std::string_view, std::span<const pibgen::xml::Attribute>,
-                  uint32_t) override {
-    collector.Begin();
-    return true;
-  }
-  bool FieldChild(pibgen::xml::NodeKind, std::string_view name, std::string_view text,
-                  uint32_t) override {
-    collector.Add(name, text, nullptr);
+  bool Child(const pibgen::Field&, std::string_view name, std::string_view text,
+             uint32_t) override {
     trace.push_back(std::string(name) + "--" + std::string(text) + "\n");
     return true;
   }
-  bool EndField() override {
-    const pibgen::FieldEntry& entry = collector.Entry();
-    if (entry.size < 0 && pibgen::IsSizedField(entry)) any_negative = true;
-    length += pibgen::FieldLength(entry);
+  bool EndField(const pibgen::Field& field) override {
+    length = field.offset + field.length;
     field_ends.push_back(length);
     return true;
   }
-  bool OtherRootChild(uint32_t, pibgen::xml::NodeKind, uint32_t) override {
-    all_elements = false;
+  bool Broken(const pibgen::Failure& rule) override {
+    if (rule.kind == pibgen::FailureKind::kNegativeSize) any_negative = true;
+    if (rule.kind == pibgen::FailureKind::kNotAnElement) all_elements = false;
     return true;
   }
 
-  pibgen::FieldEntryCollector collector;
   std::vector<std::string> trace;
   uint64_t length = 0;
   std::vector<uint64_t> field_ends;  // where each field ends, by its index from 1
@@ -170,8 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expectation expected;
   pibgen::file::MemoryFileSystem reading;
   reading.SetFile("in.xml", description);
-  const bool loads =
-      pibgen::xml::ReadDescription(*reading.OpenSource("in.xml", nullptr), expected).ok();
+  const bool loads = pibgen::ReadFields(*reading.OpenSource("in.xml", nullptr), expected).kind !=
+                     pibgen::FailureKind::kLoad;
   const bool all_elements = expected.all_elements;
   const bool any_negative = expected.any_negative;
   const uint64_t expected_length = expected.length;

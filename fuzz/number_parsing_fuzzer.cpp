@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "format/hex_string_to_bytes.h"
+#include "format/hex.h"
 #include "format/parse_decimal.h"
 #include "format/utf8_to_utf16.h"
 

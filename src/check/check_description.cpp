@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "check/check_field.h"
-#include "check/describe_read_failure.h"
 #include "check/finding.h"
-#include "convert/structure_rules.h"
-#include "xml/read_description.h"
+#include "format/messages.h"
+#include "format/read_fields.h"
 
 namespace pibgen {
 namespace {
@@ -18,29 +17,29 @@ namespace {
 // sorting them by line puts a field-wide finding (reported at the field's first line)
 // before those of its children. They are kept until the end: a description that does not
 // load gets only that one finding.
-class DescriptionCheck final : public xml::DescriptionHandler {
+class DescriptionCheck final : public FieldHandler {
  public:
-  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
-  bool BeginField(uint32_t index, std::string_view, std::span<const xml::Attribute> attributes,
-                  uint32_t line) override {
+  bool BeginField(const Field& field, std::string_view, std::span<const xml::Attribute>,
+                  std::span<const xml::Namespace>) override {
     field_start_ = findings.size();
-    field_.Begin(index, attributes, line);
+    field_.Begin(field);
     return true;
   }
-  bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text,
-                  uint32_t line) override {
-    field_.Child(name, text, line);
+  bool Child(const Field& field, std::string_view name, std::string_view, uint32_t line) override {
+    field_.Child(field, name, line);
     return true;
   }
-  bool EndField() override {
-    offset_ += field_.End(offset_);
+  bool EndField(const Field& field) override {
+    field_.End(field);
     std::stable_sort(findings.begin() + static_cast<ptrdiff_t>(field_start_), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     return true;
   }
-  bool OtherRootChild(uint32_t index, xml::NodeKind kind, uint32_t line) override {
-    findings.push_back({line, Severity::kError,
-                        NotAnElement(index, kind) + "; the conversion refuses the description"});
+  // A negative size is reported with the rest of its field's findings, by FieldCheck.
+  bool Broken(const Failure& rule) override {
+    if (rule.kind == FailureKind::kNotAnElement) {
+      findings.push_back({rule.line, Severity::kError, RefusalWords(rule)});
+    }
     return true;
   }
 
@@ -49,31 +48,7 @@ class DescriptionCheck final : public xml::DescriptionHandler {
  private:
   FieldCheck field_{findings};
   size_t field_start_ = 0;
-  uint64_t offset_ = 0;
 };
-
-// Prints the findings and counts them.
-void Report(const std::string& path, const std::vector<Finding>& findings, CheckSummary& summary,
-            TextSink& out) {
-  std::string line;
-  for (const Finding& finding : findings) {
-    line = path;
-    if (finding.line > 0) {
-      line += ':';
-      line += std::to_string(finding.line);
-    }
-    if (finding.severity == Severity::kError) {
-      line += ": error: ";
-      ++summary.errors;
-    } else {
-      line += ": warning: ";
-      ++summary.warnings;
-    }
-    line += finding.message;
-    line += '\n';
-    out.Print(line);
-  }
-}
 
 }  // namespace
 
@@ -81,13 +56,15 @@ CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_sy
                               TextSink& out) {
   CheckSummary summary;
   DescriptionCheck check;
-  if (const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(path, nullptr)) {
-    const xml::ReadResult read = xml::ReadDescription(*input, check);
-    if (!read.ok()) check.findings = {DescribeReadFailure(read)};
-  } else {
-    check.findings = {{0, Severity::kError, "cannot read the description"}};
+  const Failure failure = ReadFields(path, file_system, check);
+  if (failure.kind == FailureKind::kLoad) {
+    check.findings = {{failure.line, Severity::kError, RefusalWords(failure)}};
   }
-  Report(path, check.findings, summary, out);
+  for (const Finding& finding : check.findings) {
+    const bool error = finding.severity == Severity::kError;
+    ++(error ? summary.errors : summary.warnings);
+    out.Print(FindingLine(path, finding.line, error, finding.message));
+  }
   out.Print(std::to_string(summary.warnings) + " warnings, " + std::to_string(summary.errors) +
             " errors\n");
   return summary;

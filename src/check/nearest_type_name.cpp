@@ -31,13 +31,8 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool IsKnownType(std::string_view type) {
-  return std::any_of(kFieldTypes.begin(), kFieldTypes.end(),
-                     [type](const FieldType& known) { return known.name == type; });
-}
-
 std::optional<std::string_view> NearestTypeName(std::string_view type) {
-  if (IsKnownType(type)) return std::nullopt;
+  if (TypeNamed(type) != nullptr) return std::nullopt;
   std::optional<std::string_view> nearest;
   size_t best = kMaxEdits + 1;
   for (const FieldType& field_type : kFieldTypes) {

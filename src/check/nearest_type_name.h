@@ -5,10 +5,6 @@
 
 namespace pibgen {
 
-// Whether type is one of the type names the conversion encodes (kFieldTypes); any other type
-// text makes a zero fill.
-bool IsKnownType(std::string_view type);
-
 // For type text that is not a known name but looks meant as one, the name it most likely
 // means: the closest known name within two edits (insertions, deletions, substitutions),
 // letter case not counted. Nothing for a known name or for text too far from all of them.

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "format/field_types.h"
 #include "file/path_length.h"
+#include "format/field_types.h"
 
 namespace pibgen {
 
@@ -20,9 +20,9 @@ CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& 
 
     out.Print(std::to_string(i) + ": " + std::string(argument.substr(1)) + "\n");
     const std::string_view path = argument.substr(2);
-    if (file::CountPathCharacters(path) > kMaxPathCharacters) {
+    if (file::CountPathCharacters(path) > file::kMaxPathCharacters) {
       out.Print("argument " + std::to_string(i) + ": path too long (" +
-                std::to_string(kMaxPathCharacters) + " characters at most)\n");
+                std::to_string(file::kMaxPathCharacters) + " characters at most)\n");
       result.usable = false;
       return result;
     }

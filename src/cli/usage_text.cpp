@@ -1,9 +1,9 @@
 #include "cli/usage_text.h"
 
-#include <iterator>
 #include <string>
 
 #include "cli/version.h"
+#include "format/checksum.h"
 #include "format/field_types.h"
 
 namespace pibgen {
@@ -40,22 +40,15 @@ std::string_view HelpText() {
       "Example:  pibgen -Sfields.xml -Dimage.bin\n"
       "\n"
       "Field types (the <type> text; multi-byte values are little-endian):\n";
-  // What each of kFieldTypes makes of its field, in the same order.
-  constexpr std::string_view kEncodings[] = {
-      "the low 16 bits of the decimal <value>",           "the low 8 bits of the decimal <value>",
-      "the decimal <value>, saturated to 32 bits signed", "the same as System.UInt32",
-      "<value> read as hex, two characters a byte",
-  };
-  static_assert(std::size(kEncodings) == kFieldTypes.size());
   static const std::string text = [&] {
     std::string help(kCommands);
-    for (size_t i = 0; i < kFieldTypes.size(); ++i) {
-      const uint64_t width = kFieldTypes[i].width;
-      help.append("  ").append(kFieldTypes[i].name);
-      help.append(15 - kFieldTypes[i].name.size(), ' ');
-      help.append(width == 0 ? "<size> bytes"
-                             : std::to_string(width) + (width == 1 ? " byte" : " bytes"));
-      help.append(": ").append(kEncodings[i]).append("\n");
+    for (const FieldType& type : kFieldTypes) {
+      help.append("  ").append(type.name);
+      help.append(15 - type.name.size(), ' ');
+      help.append(type.width == 0
+                      ? "<size> bytes"
+                      : std::to_string(type.width) + (type.width == 1 ? " byte" : " bytes"));
+      help.append(": ").append(type.encodes).append("\n");
     }
     help.append("  anything else  <size> zero bytes (a fill field)\n\n");
     help.append("Checksum: byte ").append(std::to_string(kChecksumOffset));

@@ -3,8 +3,9 @@
 #include <string_view>
 
 #include "convert/child_name.h"
-#include "format/parse_decimal.h"
 #include "convert/structure_rules.h"
+#include "format/field_types.h"
+#include "format/parse_decimal.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -15,9 +16,12 @@ class StructureChecker final : public xml::DescriptionHandler {
  public:
   explicit StructureChecker(const std::string& path) : path_(path) {}
 
-  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
+  bool Root(std::string_view, std::span<const xml::Attribute>, std::span<const xml::Namespace>,
+            uint32_t) override {
+    return true;
+  }
   bool BeginField(uint32_t index, std::string_view, std::span<const xml::Attribute>,
-                  uint32_t) override {
+                  std::span<const xml::Namespace>, uint32_t) override {
     index_ = index;
     type_.clear();
     size_ = 0;
@@ -36,7 +40,7 @@ class StructureChecker final : public xml::DescriptionHandler {
   }
   bool EndField() override {
     ++fields_;
-    if (problem_.empty() && HasNegativeSize(type_, size_)) {
+    if (problem_.empty() && HasNegativeSize(FieldEntry{type_, size_, ""})) {
       problem_ = Where(size_line_) + "field " + std::to_string(index_) + " has a negative size (" +
                  std::to_string(size_) + ")\n";
     }

@@ -30,7 +30,7 @@ bool FieldWriter::FieldChild(xml::NodeKind, std::string_view name, std::string_v
 
 bool FieldWriter::EndField() {
   const FieldEntry& entry = collector_.Entry();
-  if (HasNegativeSize(entry.type, entry.size)) return false;
+  if (HasNegativeSize(entry)) return false;
   if (holding_ && !HoldOrRelease(FieldLength(entry))) return false;
   if (holding_) {
     WriteField(held_image_, entry);

@@ -6,7 +6,8 @@
 
 #include "convert/field_entry_collector.h"
 #include "convert/pib_image_file.h"
-#include "format/write_field.h"
+#include "format/field_codec.h"
+#include "format/field_types.h"
 #include "format/text_sink.h"
 #include "xml/read_description.h"
 
@@ -31,8 +32,12 @@ class FieldWriter final : public xml::DescriptionHandler, private TextSink {
   bool Holding() const { return holding_; }
   uint32_t fields() const { return fields_; }
 
-  bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
-  bool BeginField(uint32_t, std::string_view, std::span<const xml::Attribute>, uint32_t) override {
+  bool Root(std::string_view, std::span<const xml::Attribute>, std::span<const xml::Namespace>,
+            uint32_t) override {
+    return true;
+  }
+  bool BeginField(uint32_t, std::string_view, std::span<const xml::Attribute>,
+                  std::span<const xml::Namespace>, uint32_t) override {
     collector_.Begin();
     return true;
   }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "format/field_types.h"
 #include "file/path_length.h"
+#include "format/field_types.h"
 
 namespace pibgen {
 namespace {
@@ -16,9 +16,9 @@ constexpr uint64_t kLongZeroRun = uint64_t{1} << 16;
 }  // namespace
 
 bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdentity> keep) {
-  if (path.empty() || file::CountPathCharacters(path) > kMaxPathCharacters) return false;
+  if (path.empty() || file::CountPathCharacters(path) > file::kMaxPathCharacters) return false;
   const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
-  if (file::CountPathCharacters(absolute) > kMaxPathCharacters) return false;
+  if (file::CountPathCharacters(absolute) > file::kMaxPathCharacters) return false;
   // The buffer comes first: running out of memory for it must not cost an existing file.
   buffer_.resize(kBufferSize);
   file_ = file_system_.CreateImage(path, keep);

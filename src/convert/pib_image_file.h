@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file/file_system.h"
+#include "format/field_codec.h"
 
 namespace pibgen {
 
@@ -17,7 +18,7 @@ enum class ImageFault { kNone, kWrite, kRead, kClose };
 // The PIB image being written. Writes collect in a large buffer and reach the file in big
 // blocks. A failure is remembered, stops all further writing, and is reported once by the
 // conversion; until then callers just write. Reading it back goes through the buffer too.
-class PibImageFile final : public file::ImageReader {
+class PibImageFile final : public file::ImageReader, public ByteSink {
  public:
   explicit PibImageFile(file::FileSystem& file_system) : file_system_(file_system) {}
   // An image still open here was not finished: it is emptied, never left half-written.
@@ -30,8 +31,8 @@ class PibImageFile final : public file::ImageReader {
   bool Open(const std::string& path, std::span<const file::FileIdentity> keep);
   bool IsOpen() const { return file_ != nullptr; }
 
-  void Write(const uint8_t* bytes, size_t count);
-  void WriteZeros(uint64_t count);
+  void Write(const uint8_t* bytes, size_t count) override;
+  void WriteZeros(uint64_t count) override;
 
   // Bytes handed to Write and WriteZeros so far.
   uint64_t BytesWritten() const { return bytes_written_; }

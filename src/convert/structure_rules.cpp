@@ -1,7 +1,5 @@
 #include "convert/structure_rules.h"
 
-#include "format/write_field.h"
-
 namespace pibgen {
 namespace {
 
@@ -26,7 +24,5 @@ const char* Describe(xml::NodeKind kind) {
 std::string NotAnElement(uint32_t field, xml::NodeKind kind) {
   return "field " + std::to_string(field) + " is " + Describe(kind) + ", not an element";
 }
-
-bool HasNegativeSize(std::string_view type, int32_t size) { return size < 0 && IsSizedType(type); }
 
 }  // namespace pibgen

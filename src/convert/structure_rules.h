@@ -16,7 +16,4 @@ namespace pibgen {
 // "field N is a comment, not an element" for the root's child N that breaks the first rule.
 std::string NotAnElement(uint32_t field, xml::NodeKind kind);
 
-// Whether a field of this type text and size breaks the second rule.
-bool HasNegativeSize(std::string_view type, int32_t size);
-
 }  // namespace pibgen

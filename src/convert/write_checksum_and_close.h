@@ -1,7 +1,7 @@
 #pragma once
 
-#include "format/checksum.h"
 #include "convert/pib_image_file.h"
+#include "format/checksum.h"
 
 namespace pibgen {
 

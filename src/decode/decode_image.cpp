@@ -4,14 +4,14 @@
 #include <memory>
 #include <optional>
 
-#include "format/crc32.h"
-#include "convert/write_checksum_and_close.h"
-#include "format/write_field.h"
-#include "decode/field_value_text.h"
-#include "decode/layout_fields.h"
-#include "decode/read_layout.h"
 #include "decode/xml_text.h"
 #include "file/image_cursor.h"
+#include "format/checksum.h"
+#include "format/field_codec.h"
+#include "format/field_types.h"
+#include "format/hex.h"
+#include "format/messages.h"
+#include "format/read_fields.h"
 
 namespace pibgen {
 namespace {
@@ -19,105 +19,160 @@ namespace {
 // Printed text is handed on once it grows past this, so a long Byte[] value is never held whole.
 constexpr size_t kPrintChunk = size_t{1} << 16;
 
-// The first pass: whether every fill field of the image holds only zeros, and the checksum the
-// conversion would store, computed over the image's bytes from offset 3 on.
-class DecodeCheck final : public LayoutFields {
+// What both passes over the layout keep: the fields read, the length they add up to, and
+// whether the image could be read for them. A broken rule stops the read: the description
+// is then refused.
+class LayoutPass : public FieldHandler {
  public:
-  explicit DecodeCheck(file::ImageCursor& cursor) : cursor_(cursor) {}
-
+  explicit LayoutPass(file::ImageCursor& cursor) : cursor_(cursor) {}
   bool ReadFailed() const { return read_failed_; }
-  const std::optional<std::string>& FillProblem() const { return fill_problem_; }
-  uint8_t Stored() const { return stored_; }
-  uint8_t Computed() const { return static_cast<uint8_t>(crc_.Value() >> 24); }
+  uint32_t FieldCount() const { return fields_; }
+  uint64_t Length() const { return length_; }
+
+  bool EndField(const Field& field) final {
+    ++fields_;
+    length_ = field.offset + field.length;
+    return Decode(field);
+  }
+  bool Broken(const Failure&) final { return false; }
+
+ protected:
+  virtual bool Decode(const Field& field) = 0;
+  bool Next(uint64_t at, uint64_t max, file::ImageCursor::Piece* piece) {
+    if (cursor_.Next(at, max, piece)) return true;
+    read_failed_ = true;
+    return false;
+  }
+
+  file::ImageCursor& cursor_;
+  bool read_failed_ = false;
 
  private:
-  bool Field(const LayoutField& field) override {
+  uint32_t fields_ = 0;
+  uint64_t length_ = 0;
+};
+
+// The first pass: whether every fill field of the image holds only zeros, and the checksum the
+// conversion would store, computed over the image's bytes.
+class DecodeCheck final : public LayoutPass {
+ public:
+  DecodeCheck(file::ImageCursor& cursor, const std::string& image_path)
+      : LayoutPass(cursor), image_path_(image_path) {}
+
+  const std::optional<std::string>& FillProblem() const { return fill_problem_; }
+  uint8_t Stored() const { return stored_; }
+  uint8_t Computed() const { return checksum_.Byte(); }
+
+ private:
+  bool Decode(const Field& field) override {
     // Once the image is known not to decode, only the layout is read on, for its length and
     // for what would make a conversion refuse it.
     if (fill_problem_) return true;
     const bool fill = KindOf(field.entry.type) == FieldKind::kFill;
     const uint64_t end = std::min(field.offset + field.length, cursor_.Length());
-    for (uint64_t at = field.offset; at < end;) {
-      file::ImageCursor::Piece piece;
-      if (!cursor_.Next(at, end - at, &piece)) {
-        read_failed_ = true;
-        return false;
-      }
-      const uint64_t skip =
-          at > kChecksumOffset ? 0 : std::min(piece.count, kChecksumOffset + 1 - at);
+    file::ImageCursor::Piece piece;
+    for (uint64_t at = field.offset; at < end; at += piece.count) {
+      if (!Next(at, end - at, &piece)) return false;
       if (piece.data == nullptr) {
-        crc_.UpdateZeros(piece.count - skip);
-      } else {
-        if (at <= kChecksumOffset && kChecksumOffset < at + piece.count) {
-          stored_ = piece.data[kChecksumOffset - at];
+        checksum_.AddZeros(piece.count);
+        continue;
+      }
+      checksum_.Add(piece.data, static_cast<size_t>(piece.count));
+      if (at <= kChecksumOffset && kChecksumOffset < at + piece.count) {
+        stored_ = piece.data[kChecksumOffset - at];
+      }
+      if (fill) {
+        // The checksum byte is the conversion's, whatever field it falls in.
+        const uint8_t* const begin = piece.data;
+        const uint8_t* const last = piece.data + piece.count;
+        const auto nonzero_from = [last](const uint8_t* from) {
+          return std::find_if(from, last, [](uint8_t b) { return b != 0; });
+        };
+        const uint8_t* nonzero = nonzero_from(begin);
+        if (nonzero != last && at + static_cast<uint64_t>(nonzero - begin) == kChecksumOffset) {
+          nonzero = nonzero_from(nonzero + 1);
         }
-        crc_.Update(piece.data + skip, static_cast<size_t>(piece.count - skip));
-        if (fill) {
-          // The checksum byte is the conversion's, whatever field it falls in.
-          const uint8_t* const begin = piece.data;
-          const uint8_t* const last = piece.data + piece.count;
-          const uint8_t* nonzero = std::find_if(begin, last, [](uint8_t b) { return b != 0; });
-          if (nonzero != last && at + static_cast<uint64_t>(nonzero - begin) == kChecksumOffset) {
-            nonzero = std::find_if(nonzero + 1, last, [](uint8_t b) { return b != 0; });
-          }
-          if (nonzero != last) {
-            fill_problem_ = FieldLabel(field) + " is a fill of " + std::to_string(field.length) +
-                            " bytes at offset " + std::to_string(field.offset) + ", but offset " +
-                            std::to_string(at + static_cast<uint64_t>(nonzero - begin)) +
-                            " holds " + HexByte(*nonzero);
-            return true;
-          }
+        if (nonzero != last) {
+          fill_problem_ = FillNotZeroMessage(
+              image_path_, FieldLabel(field.index, field.named, field.name), field.length,
+              field.offset, at + static_cast<uint64_t>(nonzero - begin), *nonzero);
+          return true;
         }
       }
-      at += piece.count;
     }
     return true;
   }
 
-  file::ImageCursor& cursor_;
-  Crc32 crc_;
+  const std::string& image_path_;
+  ImageChecksum checksum_;
   uint8_t stored_ = 0;
-  bool read_failed_ = false;
   std::optional<std::string> fill_problem_;
 };
 
 // The second pass: the description, field by field.
-class DecodePrinter final : public LayoutFields {
+class DecodePrinter final : public LayoutPass {
  public:
-  DecodePrinter(file::ImageCursor& cursor, TextSink& out) : cursor_(cursor), out_(out) {}
+  DecodePrinter(file::ImageCursor& cursor, TextSink& out) : LayoutPass(cursor), out_(out) {}
 
-  bool ReadFailed() const { return read_failed_; }
   // Whether any of the description has been handed on yet (it may end mid-line).
   bool Printed() const { return printed_; }
+
+  bool Root(std::string_view name, std::span<const xml::Attribute> attributes,
+            std::span<const xml::Namespace> namespaces, uint32_t) override {
+    root_open_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
+    root_open_.append(name);
+    AppendNamespaces(root_open_, namespaces);
+    AppendAttributes(root_open_, attributes, false);
+    root_open_ += ">\n";
+    root_close_ = "</";
+    root_close_.append(name).append(">\n");
+    return true;
+  }
+
+  bool BeginField(const Field&, std::string_view element,
+                  std::span<const xml::Attribute> attributes,
+                  std::span<const xml::Namespace> namespaces) override {
+    element_.assign(element);
+    field_open_ = "  <";
+    field_open_.append(element);
+    AppendNamespaces(field_open_, namespaces);
+    AppendAttributes(field_open_, attributes, true);
+    return true;
+  }
 
   // The root's closing tag (and its opening one, for a layout without fields).
   void Finish() {
     OpenRoot();
-    text_ += "</";
-    text_ += RootName();
-    text_ += ">\n";
+    text_ += root_close_;
     Flush();
   }
 
  private:
   void OpenRoot() {
-    if (root_open_) return;
-    root_open_ = true;
-    text_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
-    text_ += RootName();
-    AppendAttributes(RootAttributes());
-    text_ += ">\n";
+    text_ += root_open_;
+    root_open_.clear();
   }
 
-  void AppendAttributes(std::span<const xml::Attribute> attributes, bool skip_place = false) {
+  static void AppendNamespaces(std::string& text, std::span<const xml::Namespace> namespaces) {
+    for (const xml::Namespace& declaration : namespaces) {
+      text += declaration.prefix.empty() ? " xmlns" : " xmlns:";
+      text += declaration.prefix;
+      text += "=\"";
+      AppendXmlAttribute(text, declaration.uri);
+      text += '"';
+    }
+  }
+
+  static void AppendAttributes(std::string& text, std::span<const xml::Attribute> attributes,
+                               bool skip_place) {
     for (const xml::Attribute& attribute : attributes) {
       // The field's place is given anew; a stale one from the layout would contradict it.
       if (skip_place && (attribute.name == "offset" || attribute.name == "length")) continue;
-      text_ += ' ';
-      text_ += attribute.name;
-      text_ += "=\"";
-      AppendXmlAttribute(text_, attribute.value);
-      text_ += '"';
+      text += ' ';
+      text += attribute.name;
+      text += "=\"";
+      AppendXmlAttribute(text, attribute.value);
+      text += '"';
     }
   }
 
@@ -127,37 +182,33 @@ class DecodePrinter final : public LayoutFields {
     text_.clear();
   }
 
-  bool Field(const LayoutField& field) override {
+  bool Decode(const Field& field) override {
     OpenRoot();
     const FieldKind kind = KindOf(field.entry.type);
-    text_ += "  <";
-    text_ += field.element;
-    AppendAttributes(field.attributes, true);
+    text_ += field_open_;
     text_ += " offset=\"" + std::to_string(field.offset) + "\" length=\"" +
              std::to_string(field.length) + "\">\n";
-    if (field.has_type) {
+    if (field.type_line != 0) {
       text_ += "    <type>";
       AppendXmlContent(text_, field.entry.type);
       text_ += "</type>\n";
     }
-    if (kind == FieldKind::kByteArray || kind == FieldKind::kFill) {
-      text_ += "    <size>" + std::to_string(field.length) + "</size>\n";
-    }
+    if (IsSized(kind)) text_ += "    <size>" + std::to_string(field.length) + "</size>\n";
     if (kind != FieldKind::kFill) {
       text_ += "    <value>";
       if (!AppendValue(kind, field)) return false;
       text_ += "</value>\n";
     }
     text_ += "  </";
-    text_ += field.element;
+    text_ += element_;
     text_ += ">\n";
     if (text_.size() >= kPrintChunk) Flush();
     return true;
   }
 
-  bool AppendValue(FieldKind kind, const LayoutField& field) {
-    if (kind != FieldKind::kByteArray) {
-      uint8_t bytes[4];
+  bool AppendValue(FieldKind kind, const Field& field) {
+    if (IsNumeric(kind)) {
+      uint8_t bytes[8];
       if (!cursor_.Copy(field.offset, static_cast<size_t>(field.length), bytes)) {
         read_failed_ = true;
         return false;
@@ -169,10 +220,7 @@ class DecodePrinter final : public LayoutFields {
     const uint64_t end = field.offset + field.length;
     for (uint64_t at = field.offset; at < end;) {
       file::ImageCursor::Piece piece;
-      if (!cursor_.Next(at, std::min<uint64_t>(end - at, kPrintChunk), &piece)) {
-        read_failed_ = true;
-        return false;
-      }
+      if (!Next(at, std::min<uint64_t>(end - at, kPrintChunk), &piece)) return false;
       if (piece.data != nullptr) {
         AppendHex(text_, piece.data, static_cast<size_t>(piece.count), '\0');
       } else {
@@ -188,60 +236,58 @@ class DecodePrinter final : public LayoutFields {
     return true;
   }
 
-  file::ImageCursor& cursor_;
   TextSink& out_;
+  std::string root_open_;  // printed before the first field, then cleared
+  std::string root_close_;
+  std::string element_;
+  std::string field_open_;  // "  <element attributes" of the field being decoded
   std::string text_;
-  bool root_open_ = false;
-  bool read_failed_ = false;
   bool printed_ = false;
 };
+
+bool IsRefusal(const Failure& failure) { return failure && failure.kind != FailureKind::kStopped; }
 
 }  // namespace
 
 bool DecodeImage(const std::string& image_path, const std::string& layout_path,
                  file::FileSystem& file_system, TextSink& out) {
-  const std::string cannot_read = image_path + ": cannot read the image\n";
-  const std::unique_ptr<file::ImageReader> source = file_system.OpenImage(image_path);
-  uint64_t length = 0;
-  if (!source || !source->Length(&length)) {
-    out.Print(cannot_read);
+  const std::unique_ptr<file::ImageCursor> cursor =
+      file::ImageCursor::Open(file_system, image_path);
+  if (!cursor) {
+    out.Print(CannotReadImageMessage(image_path));
     return false;
   }
-  file::ImageCursor cursor(*source, length);
+  const uint64_t length = cursor->Length();
 
-  DecodeCheck check(cursor);
-  std::optional<LayoutRefusal> refusal = ReadLayout(layout_path, file_system, check);
-  if (!refusal) refusal = check.Refusal();
-  if (refusal) {
-    out.Print(RefusalLine(layout_path, *refusal));
+  DecodeCheck check(*cursor, image_path);
+  const Failure refused = ReadFields(layout_path, file_system, check);
+  if (IsRefusal(refused)) {
+    out.Print(FindingLine(layout_path, refused.line, true, RefusalWords(refused)));
     return false;
   }
   if (check.ReadFailed()) {
-    out.Print(cannot_read);
+    out.Print(CannotReadImageMessage(image_path));
     return false;
   }
   if (length != check.Length()) {
-    out.Print(image_path + ": " + std::to_string(length) + " bytes, the layout gives " +
-              std::to_string(check.Length()) + "\n");
+    out.Print(LengthDiffersMessage(image_path, length, check.Length()));
     return false;
   }
   if (check.FillProblem()) {
-    out.Print(image_path + ": " + *check.FillProblem() + "\n");
+    out.Print(*check.FillProblem());
     return false;
   }
   if (length > kChecksumOffset && check.Stored() != check.Computed()) {
-    out.Print(image_path + ": checksum mismatch: stored " + HexByte(check.Stored()) +
-              ", computed " + HexByte(check.Computed()) + "\n");
+    out.Print(ChecksumMismatchMessage(image_path, check.Stored(), check.Computed()));
     return false;
   }
 
-  DecodePrinter printer(cursor, out);
-  refusal = ReadLayout(layout_path, file_system, printer);
-  if (refusal || printer.Refusal() || printer.ReadFailed() ||
-      printer.FieldCount() != check.FieldCount() || printer.Length() != check.Length()) {
+  DecodePrinter printer(*cursor, out);
+  const Failure changed = ReadFields(layout_path, file_system, printer);
+  if (changed || printer.ReadFailed() || printer.FieldCount() != check.FieldCount() ||
+      printer.Length() != check.Length()) {
     // The files were changed while they were read: what is printed so far is not the image.
-    out.Print(std::string(printer.Printed() ? "\n" : "") + image_path +
-              ": the image or the layout changed while it was decoded\n");
+    out.Print(std::string(printer.Printed() ? "\n" : "") + ChangedWhileDecodedMessage(image_path));
     return false;
   }
   printer.Finish();

@@ -6,6 +6,11 @@
 
 namespace pibgen::file {
 
+// The longest path, in characters, that a switch or the image may have: every system the
+// tool runs on takes paths this long, so descriptions and scripts shared between systems
+// keep working.
+inline constexpr size_t kMaxPathCharacters = 259;
+
 // Characters in a UTF-8 path (code points; a byte that is not valid UTF-8 counts as one).
 size_t CountPathCharacters(std::string_view path);
 

@@ -1,16 +1,40 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "format/field_types.h"
 #include "file/file_system.h"
+#include "format/crc32.h"
 
 namespace pibgen {
 
-// The checksum byte of the first `length` bytes of an image: the top byte of the CRC-32 of
-// those after kChecksumOffset (0 when there are none). Stored data is read in blocks; holes
-// are counted as the zeros they stand for without being read, so a huge sparse image takes no
-// longer than its data. Returns false if the image cannot be read.
+// Offset of the checksum byte in the image. The byte there is the top byte of the CRC-32 of
+// every byte after it; images too short to have one byte after it get no checksum byte.
+inline constexpr uint64_t kChecksumOffset = 2;
+
+// The checksum byte of an image fed front to back in pieces, stored bytes and runs of zeros
+// alike: whatever lies at or before kChecksumOffset is only counted, not checksummed.
+class ImageChecksum {
+ public:
+  void Add(const uint8_t* bytes, size_t count);
+  void AddZeros(uint64_t count);
+  // Bytes fed so far.
+  uint64_t Length() const { return length_; }
+  // Whether an image of Length() bytes carries a checksum byte.
+  bool HasChecksum() const { return length_ > kChecksumOffset; }
+  uint8_t Byte() const { return static_cast<uint8_t>(crc_.Value() >> 24); }
+
+ private:
+  // How many of count bytes from the current length lie at or before the checksum byte.
+  uint64_t Uncovered(uint64_t count) const;
+
+  Crc32 crc_;
+  uint64_t length_ = 0;
+};
+
+// The checksum byte of the first `length` bytes of an image as it is stored, read back in
+// blocks; holes are counted as the zeros they stand for without being read, so a huge sparse
+// image takes no longer than its data. Returns false if the image cannot be read.
 bool ComputeChecksum(file::ImageReader& image, uint64_t length, uint8_t* checksum);
 
 }  // namespace pibgen

@@ -5,31 +5,67 @@
 #include <cstdint>
 #include <string_view>
 
+#include "format/field_entry.h"
+
 namespace pibgen {
 
-// The facts of the PIB format that the writer, the checker and the verifier share.
+// What a field's type text makes of it: one of the named types, or a fill of zeros.
+enum class FieldKind { kUInt16, kByte, kUInt32, kInt32, kByteArray, kFill };
 
-// Offset of the checksum byte in the image; the checksum covers every byte after it.
-inline constexpr uint64_t kChecksumOffset = 2;
-
-// The <type> texts the writer encodes, with the bytes each takes in the image (0: as many as
-// the field's <size>). Any other type text makes a fill field of <size> zero bytes.
+// The <type> texts pibgen encodes, compared exactly (case matters). Any other type text, the
+// empty one included, makes a fill field of <size> zero bytes. A new type is a row here, a
+// kind above, and its encoding and decoding in field_codec.cpp.
 struct FieldType {
+  FieldKind kind;
   std::string_view name;
+  // Bytes the field takes in the image; 0: as many as its <size>.
   uint64_t width;
+  // The decimal values a numeric type writes so that they read back unchanged. Values outside
+  // are cut to the width or saturated: System.UInt32 is written like System.Int32.
+  int64_t min;
+  int64_t max;
+  // What the field's bytes hold, for the help text.
+  std::string_view encodes;
 };
 inline constexpr std::array<FieldType, 5> kFieldTypes = {{
-    {"System.UInt16", 2},
-    {"System.Byte", 1},
-    {"System.UInt32", 4},
-    {"System.Int32", 4},
-    {"System.Byte[]", 0},
+    {FieldKind::kUInt16, "System.UInt16", 2, 0, 65535, "the low 16 bits of the decimal <value>"},
+    {FieldKind::kByte, "System.Byte", 1, 0, 255, "the low 8 bits of the decimal <value>"},
+    {FieldKind::kUInt32, "System.UInt32", 4, 0, INT32_MAX,
+     "the decimal <value>, saturated to 32 bits signed"},
+    {FieldKind::kInt32, "System.Int32", 4, INT32_MIN, INT32_MAX, "the same as System.UInt32"},
+    {FieldKind::kByteArray, "System.Byte[]", 0, 0, 0, "<value> read as hex, two characters a byte"},
 }};
-inline constexpr std::string_view kByteArrayType = kFieldTypes[4].name;
 
-// The longest path, in characters, that a switch or the image may have: every system the
-// tool runs on takes paths this long, so descriptions and scripts shared between systems
-// keep working.
-inline constexpr size_t kMaxPathCharacters = 259;
+// Each kind's row sits at the kind's own index, and every kind but the fill has one.
+constexpr bool TableFollowsKinds() {
+  for (size_t i = 0; i < kFieldTypes.size(); ++i) {
+    if (kFieldTypes[i].kind != static_cast<FieldKind>(i)) return false;
+  }
+  return static_cast<size_t>(FieldKind::kFill) == kFieldTypes.size();
+}
+static_assert(TableFollowsKinds(), "kFieldTypes must list the kinds in FieldKind's order");
+
+// The type a type text names, or null for a fill.
+const FieldType* TypeNamed(std::string_view type);
+FieldKind KindOf(std::string_view type);
+
+// The row of a kind; null for a fill.
+inline const FieldType* TypeOf(FieldKind kind) {
+  return kind == FieldKind::kFill ? nullptr : &kFieldTypes[static_cast<size_t>(kind)];
+}
+// Whether the field's length is its <size>: System.Byte[] and every fill.
+inline bool IsSized(FieldKind kind) {
+  const FieldType* type = TypeOf(kind);
+  return type == nullptr || type->width == 0;
+}
+// Whether the type writes a decimal <value> in a fixed width.
+inline bool IsNumeric(FieldKind kind) { return !IsSized(kind); }
+
+// How many bytes a field takes in the image: a numeric type's width, or the size of a sized
+// field. A negative size is a broken rule (read_fields.h); here it counts as 0.
+uint64_t FieldLength(const FieldEntry& entry);
+
+// The rule no image can meet: a sized field with a negative size.
+bool HasNegativeSize(const FieldEntry& entry);
 
 }  // namespace pibgen

@@ -1,5 +1,7 @@
 #include "format/parse_decimal.h"
 
+#include <algorithm>
+
 namespace pibgen {
 namespace {
 
@@ -15,6 +17,12 @@ size_t LeadingSpaceLength(std::string_view text) {
   return 0;
 }
 
+std::string_view SkipLeadingSpace(std::string_view text) {
+  size_t skip;
+  while (!text.empty() && (skip = LeadingSpaceLength(text)) > 0) text.remove_prefix(skip);
+  return text;
+}
+
 }  // namespace
 
 int32_t ParseDecimal(std::string_view text) {
@@ -27,9 +35,7 @@ int32_t ParseDecimal(std::string_view text) {
     }
     return value;
   }
-  size_t skip;
-  while (!text.empty() && (skip = LeadingSpaceLength(text)) > 0) text.remove_prefix(skip);
-
+  text = SkipLeadingSpace(text);
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
@@ -46,6 +52,27 @@ int32_t ParseDecimal(std::string_view text) {
   }
   if (negative) return magnitude >= kLimit ? INT32_MIN : static_cast<int32_t>(-magnitude);
   return magnitude >= kLimit ? INT32_MAX : static_cast<int32_t>(magnitude);
+}
+
+DecimalText ReadDecimalText(std::string_view text) {
+  constexpr int64_t kClamp = int64_t{1} << 40;
+  DecimalText result;
+  result.value = ParseDecimal(text);
+  text = SkipLeadingSpace(text);
+  size_t end = 0;
+  bool negative = false;
+  if (end < text.size() && (text[end] == '+' || text[end] == '-')) negative = text[end++] == '-';
+  const size_t digits_begin = end;
+  int64_t magnitude = 0;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+    magnitude = std::min(magnitude * 10 + (text[end] - '0'), kClamp);
+    ++end;
+  }
+  result.has_digits = end > digits_begin;
+  result.trailing = result.has_digits && end < text.size();
+  result.number = negative ? -magnitude : magnitude;
+  if (result.has_digits) result.written.assign(text.substr(0, end));
+  return result;
 }
 
 }  // namespace pibgen

@@ -1,16 +1,10 @@
 #include "verify/verify_image.h"
 
 #include "format/checksum.h"
+#include "format/hex.h"
+#include "format/messages.h"
 
 namespace pibgen {
-namespace {
-
-std::string Hex(uint8_t byte) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
-}
-
-}  // namespace
 
 bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSink& out) {
   const std::unique_ptr<file::ImageReader> image = file_system.OpenImage(path);
@@ -22,20 +16,19 @@ bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSin
       (length <= kChecksumOffset || (image->Seek(kChecksumOffset) && image->Read(&stored, 1) &&
                                      ComputeChecksum(*image, length, &computed)));
   if (!readable) {
-    out.Print(path + ": cannot read the image\n");
+    out.Print(CannotReadImageMessage(path));
     return false;
   }
   if (length <= kChecksumOffset) {
-    out.Print(path + ": no checksum to verify (" + std::to_string(length) +
-              " bytes, fewer than 3)\n");
+    out.Print(path + ": no checksum to verify (" + std::to_string(length) + " bytes, fewer than " +
+              std::to_string(kChecksumOffset + 1) + ")\n");
     return true;
   }
   if (computed == stored) {
-    out.Print(path + ": checksum ok (" + Hex(stored) + ")\n");
+    out.Print(path + ": checksum ok (" + HexByte(stored) + ")\n");
     return true;
   }
-  out.Print(path + ": checksum mismatch: stored " + Hex(stored) + ", computed " + Hex(computed) +
-            "\n");
+  out.Print(ChecksumMismatchMessage(path, stored, computed));
   return false;
 }
 

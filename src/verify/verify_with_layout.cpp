@@ -5,13 +5,13 @@
 #include <memory>
 #include <optional>
 
-#include "format/crc32.h"
-#include "convert/write_checksum_and_close.h"
-#include "format/write_field.h"
-#include "decode/field_value_text.h"
-#include "decode/layout_fields.h"
-#include "decode/read_layout.h"
 #include "file/image_cursor.h"
+#include "format/checksum.h"
+#include "format/field_codec.h"
+#include "format/field_types.h"
+#include "format/hex.h"
+#include "format/messages.h"
+#include "format/read_fields.h"
 
 namespace pibgen {
 namespace {
@@ -20,31 +20,49 @@ namespace {
 // that differs.
 constexpr size_t kShownBytes = 8;
 
-// The first pass: whether a conversion takes the layout, and the checksum byte it stores,
-// which a field covering offset 2 needs before it can be compared.
-class DescriptionChecksum final : public LayoutFields {
+// The fields of a layout as a conversion reads them, counted and measured; a broken rule
+// stops the read, as the layout is then refused.
+class LayoutPass : public FieldHandler {
  public:
-  uint8_t Checksum() const { return static_cast<uint8_t>(crc_.Value() >> 24); }
+  uint32_t FieldCount() const { return fields_; }
+  uint64_t Length() const { return length_; }
+
+  bool EndField(const Field& field) final {
+    ++fields_;
+    length_ = field.offset + field.length;
+    return Compare(field);
+  }
+  bool Broken(const Failure&) final { return false; }
+
+ protected:
+  virtual bool Compare(const Field& field) = 0;
 
  private:
-  bool Field(const LayoutField& field) override {
+  uint32_t fields_ = 0;
+  uint64_t length_ = 0;
+};
+
+// The first pass: whether a conversion takes the layout, and the checksum byte it stores,
+// which a field covering offset 2 needs before it can be compared.
+class DescriptionChecksum final : public LayoutPass {
+ public:
+  uint8_t Checksum() const { return checksum_.Byte(); }
+
+ private:
+  bool Compare(const Field& field) override {
     bytes_.Clear();
     WriteField(bytes_, field.entry);
-    const uint64_t skip = field.offset > kChecksumOffset
-                              ? 0
-                              : std::min(field.length, kChecksumOffset + 1 - field.offset);
-    const uint64_t written = bytes_.bytes.size();
-    if (skip < written) crc_.Update(bytes_.bytes.data() + skip, written - skip);
-    crc_.UpdateZeros(bytes_.zeros - (skip > written ? skip - written : 0));
+    checksum_.Add(bytes_.bytes.data(), bytes_.bytes.size());
+    checksum_.AddZeros(bytes_.zeros);
     return true;
   }
 
   FieldBytes bytes_;
-  Crc32 crc_;
+  ImageChecksum checksum_;
 };
 
 // The second pass: each field against the image.
-class FieldComparison final : public LayoutFields {
+class FieldComparison final : public LayoutPass {
  public:
   FieldComparison(file::ImageCursor& cursor, const std::string& image_path, uint8_t checksum,
                   uint64_t description_length, TextSink& out)
@@ -57,7 +75,7 @@ class FieldComparison final : public LayoutFields {
   bool ReadFailed() const { return read_failed_; }
   bool AnyDiffers() const { return any_differs_; }
   // The image's byte at offset 2, when a field covering it was compared.
-  std::optional<uint8_t> ImageChecksum() const { return image_checksum_; }
+  std::optional<uint8_t> StoredChecksum() const { return image_checksum_; }
 
  private:
   // The description's byte at an offset of the field being compared.
@@ -67,7 +85,7 @@ class FieldComparison final : public LayoutFields {
     return i < bytes_.bytes.size() ? bytes_.bytes[static_cast<size_t>(i)] : 0;
   }
 
-  bool Field(const LayoutField& field) override {
+  bool Compare(const Field& field) override {
     bytes_.Clear();
     WriteField(bytes_, field.entry);
     field_offset_ = field.offset;
@@ -140,13 +158,13 @@ class FieldComparison final : public LayoutFields {
     return std::memcmp(piece.data, description, count) == 0;
   }
 
-  void Report(const LayoutField& field, uint64_t differing, uint64_t first) {
+  void Report(const Field& field, uint64_t differing, uint64_t first) {
     any_differs_ = true;
-    std::string line = image_path_ + ": " + FieldLabel(field) + " at offset " +
-                       std::to_string(field.offset) + ", " + std::to_string(field.length) +
-                       " bytes: ";
+    std::string line = image_path_ + ": " + FieldLabel(field.index, field.named, field.name) +
+                       " at offset " + std::to_string(field.offset) + ", " +
+                       std::to_string(field.length) + " bytes: ";
     const FieldKind kind = KindOf(field.entry.type);
-    const bool numeric = kind != FieldKind::kByteArray && kind != FieldKind::kFill;
+    const bool numeric = IsNumeric(kind);
     const bool whole = field.length <= kShownBytes;
     const bool complete = whole && image_shown_.size() == field.length;
     if (!whole) {
@@ -185,46 +203,43 @@ class FieldComparison final : public LayoutFields {
 
 bool VerifyWithLayout(const std::string& image_path, const std::string& layout_path,
                       file::FileSystem& file_system, TextSink& out) {
-  const std::string cannot_read = image_path + ": cannot read the image\n";
-  const std::unique_ptr<file::ImageReader> source = file_system.OpenImage(image_path);
-  uint64_t length = 0;
-  if (!source || !source->Length(&length)) {
-    out.Print(cannot_read);
+  const std::unique_ptr<file::ImageCursor> cursor =
+      file::ImageCursor::Open(file_system, image_path);
+  if (!cursor) {
+    out.Print(CannotReadImageMessage(image_path));
     return false;
   }
+  const uint64_t length = cursor->Length();
 
   DescriptionChecksum description;
-  std::optional<LayoutRefusal> refusal = ReadLayout(layout_path, file_system, description);
-  if (!refusal) refusal = description.Refusal();
-  if (refusal) {
-    out.Print(RefusalLine(layout_path, *refusal));
+  const Failure refused = ReadFields(layout_path, file_system, description);
+  if (refused) {
+    out.Print(FindingLine(layout_path, refused.line, true, RefusalWords(refused)));
     return false;
   }
   const uint64_t description_length = description.Length();
 
-  file::ImageCursor cursor(*source, length);
-  FieldComparison comparison(cursor, image_path, description.Checksum(), description_length, out);
-  refusal = ReadLayout(layout_path, file_system, comparison);
+  FieldComparison comparison(*cursor, image_path, description.Checksum(), description_length, out);
+  const Failure changed = ReadFields(layout_path, file_system, comparison);
   if (comparison.ReadFailed()) {
-    out.Print(cannot_read);
+    out.Print(CannotReadImageMessage(image_path));
     return false;
   }
-  if (refusal || comparison.Refusal() || comparison.Length() != description_length) {
-    out.Print(image_path + ": the layout changed while it was read\n");
+  if (changed || comparison.Length() != description_length) {
+    out.Print(LayoutChangedMessage(image_path));
     return false;
   }
   bool equal = !comparison.AnyDiffers();
   if (length != description_length) {
-    out.Print(image_path + ": " + std::to_string(length) + " bytes, the layout gives " +
-              std::to_string(description_length) + "\n");
+    out.Print(LengthDiffersMessage(image_path, length, description_length));
     equal = false;
   }
   if (length > kChecksumOffset && description_length > kChecksumOffset) {
     uint8_t stored = 0;
-    if (comparison.ImageChecksum()) {
-      stored = *comparison.ImageChecksum();
-    } else if (!cursor.Copy(kChecksumOffset, 1, &stored)) {
-      out.Print(cannot_read);
+    if (comparison.StoredChecksum()) {
+      stored = *comparison.StoredChecksum();
+    } else if (!cursor->Copy(kChecksumOffset, 1, &stored)) {
+      out.Print(CannotReadImageMessage(image_path));
       return false;
     }
     if (stored != description.Checksum()) {

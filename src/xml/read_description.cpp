@@ -193,8 +193,8 @@ class Reader {
     run_chars_ = 0;
   }
 
-  void StartElement(const xmlChar* prefix, const xmlChar* local, int count,
-                    const xmlChar** attributes) {
+  void StartElement(const xmlChar* prefix, const xmlChar* local, int declared,
+                    const xmlChar** declarations, int count, const xmlChar** attributes) {
     CloseRun();
     if (!Spend(0, 1)) return;  // a stopped parser may have freed what it passed
     std::string_view name = View(local);
@@ -221,12 +221,18 @@ class Reader {
       attributes_[i] = {attribute_name, View(attribute[3], int(attribute[4] - attribute[3]))};
       value_chars += attributes_[i].value.size();
     }
+    // Namespace declarations: two pointers each, to the prefix (null for xmlns="...") and URI.
+    namespaces_.resize(size_t(declared));
+    for (size_t i = 0; i < namespaces_.size(); ++i) {
+      namespaces_[i] = {View(declarations[2 * i]), View(declarations[2 * i + 1])};
+      value_chars += namespaces_[i].uri.size();
+    }
     if (!Spend(value_chars, 0)) return;
     if (depth_ == kInRoot) {
       had_root_ = true;
-      Deliver(handler_.Root(name, attributes_, Line()));
+      Deliver(handler_.Root(name, attributes_, namespaces_, Line()));
     } else {
-      Deliver(handler_.BeginField(++root_children_, name, attributes_, Line()));
+      Deliver(handler_.BeginField(++root_children_, name, attributes_, namespaces_, Line()));
     }
   }
 
@@ -291,6 +297,7 @@ class Reader {
            run_chars_ = 0;
   uint32_t line_ = 0, depth_ = 0, root_children_ = 0, child_line_ = 0;
   std::vector<Attribute> attributes_;
+  std::vector<Namespace> namespaces_;
   std::vector<std::string> qualified_names_;
   // qualified_: the element's name with its prefix; child_name_ is in the parser's dictionary
   // or child_qualified_.
@@ -337,8 +344,11 @@ ReadResult Reader::Run() {
   content.warning = content.error = content.fatalError = IgnoreMessage;
   content.serror = LIBXML_VERSION >= 21300 ? nullptr : OnError;
   content.startElementNs = [](void* ctx, const xmlChar* name, const xmlChar* prefix, const xmlChar*,
-                              int, const xmlChar**, int count, int, const xmlChar** attributes) {
-    Guard(ctx, [&](Reader& reader) { reader.StartElement(prefix, name, count, attributes); });
+                              int declared, const xmlChar** declarations, int count, int,
+                              const xmlChar** attributes) {
+    Guard(ctx, [&](Reader& reader) {
+      reader.StartElement(prefix, name, declared, declarations, count, attributes);
+    });
   };
   content.endElementNs = [](void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
     Guard(ctx, [](Reader& reader) { reader.EndElement(); });

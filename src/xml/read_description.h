@@ -17,16 +17,23 @@ struct Attribute {
   std::string_view value;
 };
 
+// A namespace declaration an element carries: xmlns="uri" (no prefix) or xmlns:prefix="uri".
+struct Namespace {
+  std::string_view prefix;
+  std::string_view uri;
+};
+
 // Receives a description in document order. Views are valid only during the call that passes
 // them; a call returns false to stop the read.
 class DescriptionHandler {
  public:
   virtual ~DescriptionHandler() = default;
   virtual bool Root(std::string_view name, std::span<const Attribute> attributes,
-                    uint32_t line) = 0;
+                    std::span<const Namespace> namespaces, uint32_t line) = 0;
   // A child of the root that is an element: a field. index counts the root's children from 1.
   virtual bool BeginField(uint32_t index, std::string_view name,
-                          std::span<const Attribute> attributes, uint32_t line) = 0;
+                          std::span<const Attribute> attributes,
+                          std::span<const Namespace> namespaces, uint32_t line) = 0;
   // A child node of the current field with its node name ("#text", "#comment", "#cdata-section",
   // an element's or an instruction's name) and its text content, trimmed of white space.
   virtual bool FieldChild(NodeKind kind, std::string_view name, std::string_view text,

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "file/memory_file_system.h"
-#include "xml/read_description.h"
+#include "format/read_fields.h"
 
 namespace pibgen {
 namespace {
@@ -15,25 +15,27 @@ namespace {
 // returns "LINE: warning: MESSAGE" (or error) for each finding.
 std::vector<std::string> Check(const std::string& field, uint64_t offset = 100,
                                uint64_t* length = nullptr) {
-  class FirstField final : public xml::DescriptionHandler {
+  class FirstField final : public FieldHandler {
    public:
     explicit FirstField(uint64_t offset) : offset_(offset) {}
-    bool Root(std::string_view, std::span<const xml::Attribute>, uint32_t) override { return true; }
-    bool BeginField(uint32_t index, std::string_view, std::span<const xml::Attribute> attributes,
-                    uint32_t line) override {
-      check_.Begin(index, attributes, line);
+    bool BeginField(const Field& field, std::string_view, std::span<const xml::Attribute>,
+                    std::span<const xml::Namespace>) override {
+      check_.Begin(field);
       return true;
     }
-    bool FieldChild(xml::NodeKind, std::string_view name, std::string_view text,
-                    uint32_t line) override {
-      check_.Child(name, text, line);
+    bool Child(const Field& field, std::string_view name, std::string_view,
+               uint32_t line) override {
+      check_.Child(field, name, line);
       return true;
     }
-    bool EndField() override {
-      length = check_.End(offset_);
+    bool EndField(const Field& field) override {
+      Field placed = field;
+      placed.offset = offset_;
+      check_.End(placed);
+      length = field.length;
       return false;
     }
-    bool OtherRootChild(uint32_t, xml::NodeKind, uint32_t) override { return false; }
+    bool Broken(const Failure&) override { return true; }
     std::vector<Finding> findings;
     uint64_t length = 0;
 
@@ -43,8 +45,8 @@ std::vector<std::string> Check(const std::string& field, uint64_t offset = 100,
   } first(offset);
   file::MemoryFileSystem files;
   files.SetFile("f.xml", "<pib>" + field + "</pib>");
-  if (xml::ReadDescription(*files.OpenSource("f.xml", nullptr), first).failure !=
-      xml::ReadFailure::kStopped) {
+  const Failure read = ReadFields(*files.OpenSource("f.xml", nullptr), first);
+  if (read.kind != FailureKind::kStopped && read.kind != FailureKind::kNegativeSize) {
     return {"(not loaded)"};
   }
   if (length != nullptr) *length = first.length;

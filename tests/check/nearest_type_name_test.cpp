@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "format/field_entry.h"
 #include "format/field_types.h"
-#include "format/write_field.h"
 
 namespace pibgen {
 namespace {
@@ -32,18 +30,6 @@ TEST(NearestTypeName, LeavesKnownAndUnrelatedNamesAlone) {
         "reserved", "System.String", "Byte", "System.Char", "Sys.Byte", "System.UInt16.Extra"}) {
     EXPECT_FALSE(NearestTypeName(type)) << type;
   }
-}
-
-TEST(NearestTypeName, KnownNamesAreTheOnesTheConversionEncodes) {
-  for (const FieldType& known : kFieldTypes) {
-    FieldEntry entry;
-    entry.type = known.name;
-    entry.size = 7;
-    EXPECT_TRUE(IsKnownType(known.name)) << known.name;
-    // A sized type takes its size; every other known name has its fixed width instead.
-    EXPECT_EQ(FieldLength(entry), known.width > 0 ? known.width : 7) << known.name;
-  }
-  EXPECT_FALSE(IsKnownType("System.Byte "));
 }
 
 }  // namespace

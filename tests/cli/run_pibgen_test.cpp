@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/usage_text.h"
-#include "format/write_field.h"
 #include "file/memory_file_system.h"
+#include "format/field_codec.h"
 #include "text_capture.h"
 
 namespace pibgen {
@@ -118,12 +118,12 @@ std::string HelpOnType(const std::string& type) {
 TEST(UsageText, HelpNamesEveryTypeWithItsWidth) {
   for (const char* type : {"System.UInt16", "System.Byte", "System.UInt32", "System.Int32"}) {
     const uint64_t width = FieldLength(FieldEntry{type, 0, ""});
-    ASSERT_FALSE(IsSizedField(FieldEntry{type, 0, ""})) << type;
+    ASSERT_FALSE(IsSized(KindOf(type))) << type;
     const std::string expected = std::to_string(width) + (width == 1 ? " byte:" : " bytes:");
     EXPECT_EQ(HelpOnType(type).rfind(expected, 0), 0u) << type << ": " << HelpOnType(type);
   }
   for (const char* type : {"System.Byte[]", "anything else"}) {
-    ASSERT_TRUE(IsSizedField(FieldEntry{type, 0, ""})) << type;
+    ASSERT_TRUE(IsSized(KindOf(type))) << type;
     EXPECT_EQ(HelpOnType(type).rfind("<size> ", 0), 0u) << type << ": " << HelpOnType(type);
   }
 }

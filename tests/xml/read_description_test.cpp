@@ -42,12 +42,15 @@ class PieceSource final : public file::SourceFile {
 class Dump final : public DescriptionHandler {
  public:
   explicit Dump(bool lines) : lines_(lines) {}
-  bool Root(std::string_view name, std::span<const Attribute> attributes, uint32_t line) override {
-    return Add("root " + std::string(name) + Attributes(attributes), line);
+  bool Root(std::string_view name, std::span<const Attribute> attributes,
+            std::span<const Namespace> namespaces, uint32_t line) override {
+    return Add("root " + std::string(name) + Attributes(attributes) + Declarations(namespaces),
+               line);
   }
   bool BeginField(uint32_t index, std::string_view name, std::span<const Attribute> attributes,
-                  uint32_t line) override {
-    return Add("field " + std::to_string(index) + " " + std::string(name) + Attributes(attributes),
+                  std::span<const Namespace> namespaces, uint32_t line) override {
+    return Add("field " + std::to_string(index) + " " + std::string(name) + Attributes(attributes) +
+                   Declarations(namespaces),
                line);
   }
   bool FieldChild(NodeKind kind, std::string_view name, std::string_view text,
@@ -66,6 +69,14 @@ class Dump final : public DescriptionHandler {
   size_t stop_after = SIZE_MAX;
 
  private:
+  static std::string Declarations(std::span<const Namespace> namespaces) {
+    std::string text;
+    for (const Namespace& declaration : namespaces) {
+      text += " xmlns" + std::string(declaration.prefix.empty() ? "" : ":") +
+              std::string(declaration.prefix) + "=" + std::string(declaration.uri);
+    }
+    return text;
+  }
   static std::string Attributes(std::span<const Attribute> attributes) {
     std::string text;
     for (const Attribute& a : attributes)
@@ -164,8 +175,18 @@ std::string Theirs(const std::string& text) {
   const auto at = [lines](xmlNodePtr node) {
     return lines ? " @" + std::to_string(node->line) : std::string();
   };
+  // Namespace declarations, in the order the element carries them.
+  const auto declarations = [](xmlNodePtr node) {
+    std::string text;
+    for (xmlNsPtr ns = node->nsDef; ns != nullptr; ns = ns->next) {
+      const auto* prefix = reinterpret_cast<const char*>(ns->prefix);
+      text += " xmlns" + std::string(prefix ? ":" : "") + (prefix ? prefix : "") + "=" +
+              reinterpret_cast<const char*>(ns->href);
+    }
+    return text;
+  };
   xmlNodePtr root = xmlDocGetRootElement(document);
-  std::string out = "root " + Name(root) + Attributes(root) + at(root) + "\n";
+  std::string out = "root " + Name(root) + Attributes(root) + declarations(root) + at(root) + "\n";
   uint32_t index = 0;
   for (xmlNodePtr field = root->children; field != nullptr; field = field->next) {
     if (Blank(field)) continue;
@@ -174,8 +195,8 @@ std::string Theirs(const std::string& text) {
       out += "other " + std::to_string(index) + " " + std::to_string(KindOf(field)) + "\n";
       continue;
     }
-    out +=
-        "field " + std::to_string(index) + " " + Name(field) + Attributes(field) + at(field) + "\n";
+    out += "field " + std::to_string(index) + " " + Name(field) + Attributes(field) +
+           declarations(field) + at(field) + "\n";
     for (xmlNodePtr child = field->children; child != nullptr; child = child->next) {
       if (Blank(child)) continue;
       const bool element = child->type == XML_ELEMENT_NODE;
@@ -208,6 +229,8 @@ TEST(ReadDescription, AgreesWithLibxmlTreeOnHandPickedShapes) {
            "<!DOCTYPE r [<!ENTITY e '<g>in</g>'>]><r><f>x&e;y</f></r>",
            "<!DOCTYPE r [<!ENTITY t 'ab'><!ATTLIST f k CDATA 'd'>]><r><f>&t;</f><f n='&t;'/></r>",
            "<r xmlns:p='urn:p'><p:f p:n='1'>1</p:f><p:f><p:g>2</p:g></p:f></r>",
+           "<r xmlns='urn:d' xmlns:a='urn:a'><f xmlns='urn:f' a:n='x'><type>t</type></f>"
+           "<a:f xmlns:b='urn:b' b:n='y'/></r>",
        }) {
     EXPECT_EQ(Ours(text), Theirs(text)) << text;
   }

@@ -1,4 +1,4 @@
-#include "format/write_field.h"
+#include "format/field_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "check/quote_text.h"
+#include "format/quote_text.h"
 
 namespace pibgen {
 namespace {

@@ -1,4 +1,4 @@
-#include "format/hex_string_to_bytes.h"
+#include "format/hex.h"
 
 #include <algorithm>
 #include <array>
@@ -6,22 +6,12 @@
 namespace pibgen {
 namespace {
 
+constexpr char kDigits[] = "0123456789ABCDEF";
+
 constexpr uint8_t NibbleValue(uint32_t unit) {
   if (unit >= 'a' && unit <= 'z') unit -= 'a' - 'A';
   const auto c = static_cast<uint8_t>(unit);
   return static_cast<uint8_t>(c <= 0x39 ? c - 0x30 : c - 0x37);
-}
-
-template <typename Char>
-void Decode(std::basic_string_view<Char> text, uint8_t* buffer, size_t count) {
-  const size_t length = text.size();
-  for (size_t k = 0; k < count; ++k) {
-    const size_t high = 2 * k;
-    if (high >= length) break;
-    const uint32_t low_unit = high + 1 < length ? static_cast<uint32_t>(text[high + 1]) : 0;
-    buffer[k] = static_cast<uint8_t>((NibbleValue(static_cast<uint32_t>(text[high])) << 4) |
-                                     NibbleValue(low_unit));
-  }
 }
 
 // NibbleValue of every 8-bit character, for text known to be one byte a character.
@@ -34,7 +24,14 @@ constexpr auto kNibbleTable = [] {
 }  // namespace
 
 void HexStringToBytes(std::u16string_view text, uint8_t* buffer, size_t count) {
-  Decode(text, buffer, count);
+  const size_t length = text.size();
+  for (size_t k = 0; k < count; ++k) {
+    const size_t high = 2 * k;
+    if (high >= length) break;
+    const uint32_t low_unit = high + 1 < length ? static_cast<uint32_t>(text[high + 1]) : 0;
+    buffer[k] = static_cast<uint8_t>((NibbleValue(static_cast<uint32_t>(text[high])) << 4) |
+                                     NibbleValue(low_unit));
+  }
 }
 
 void HexStringToBytes(std::string_view ascii_text, uint8_t* buffer, size_t count) {
@@ -49,5 +46,19 @@ void HexStringToBytes(std::string_view ascii_text, uint8_t* buffer, size_t count
     buffer[pairs] = static_cast<uint8_t>((kNibbleTable[text[2 * pairs]] << 4) | kNibbleTable[0]);
   }
 }
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+void AppendHex(std::string& out, const uint8_t* bytes, size_t count, char separator) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0 && separator != '\0') out += separator;
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 0x0F];
+  }
+}
+
+std::string HexByte(uint8_t byte) { return {kDigits[byte >> 4], kDigits[byte & 0x0F]}; }
 
 }  // namespace pibgen

@@ -1,6 +1,7 @@
-#include "format/hex_string_to_bytes.h"
+#include "format/hex.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@ struct HexCase {
 
 class HexStringToBytesTest : public ::testing::TestWithParam<HexCase> {};
 
-TEST_P(HexStringToBytesTest, DecodesWithTheEncodersArithmetic) {
+TEST_P(HexStringToBytesTest, DecodesTwoCharactersAByteWithoutValidation) {
   const HexCase& c = GetParam();
   std::vector<uint8_t> buffer(c.count, 0);
   HexStringToBytes(std::u16string_view(c.text), buffer.data(), buffer.size());
@@ -56,6 +57,24 @@ TEST(HexStringToBytes, LeavesBytesPastTheTextAlone) {
   std::vector<uint8_t> buffer = {0x11, 0x22, 0x33};
   HexStringToBytes(std::u16string_view(u"AB"), buffer.data(), buffer.size());
   EXPECT_EQ(buffer, (std::vector<uint8_t>{0xAB, 0x22, 0x33}));
+}
+
+// The one-byte-a-character decoder takes a shortcut; on ASCII text it must give exactly what
+// the character-by-character decoder gives, for any text and any count.
+TEST(HexStringToBytes, AsciiShortcutAgreesWithTheGeneralDecoder) {
+  std::mt19937 random(1208);
+  const std::string alphabet = "0123456789abcdefABCDEFgGzZ :\t\x01\x7F";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 40, '0');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    const std::u16string wide(text.begin(), text.end());
+    const size_t count = random() % 25;
+    std::vector<uint8_t> shortcut(count, 0x5A);
+    std::vector<uint8_t> general(count, 0x5A);
+    HexStringToBytes(std::string_view(text), shortcut.data(), count);
+    HexStringToBytes(std::u16string_view(wide), general.data(), count);
+    ASSERT_EQ(shortcut, general) << "'" << text << "' count " << count;
+  }
 }
 
 }  // namespace
