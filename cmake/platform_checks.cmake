@@ -18,14 +18,14 @@ function(pibgen_check_platform definition header)
   if(found)
     target_compile_definitions(pibgen_core PRIVATE ${definition})
   endif()
+  set(${definition} ${found} PARENT_SCOPE)
   message(STATUS "${definition}: ${found}")
 endfunction()
 
 # Skipping the holes of a sparse image when reading it back (else: reading it all).
 pibgen_check_platform(PIBGEN_HAVE_SEEK_DATA unistd.h SEEK_DATA SEEK_HOLE)
-# Moving the pages of a large table into its grown block (else: copying them).
-pibgen_check_platform(PIBGEN_HAVE_MREMAP sys/mman.h mremap MREMAP_MAYMOVE MREMAP_FIXED)
-# Anonymous mappings under their POSIX name (else: the older MAP_ANON).
-pibgen_check_platform(PIBGEN_HAVE_MAP_ANONYMOUS sys/mman.h MAP_ANONYMOUS)
+# Temporary files without a name, which vanish with the process however it ends (else: named
+# ones, removed on the way out and by a terminating signal, but left behind by SIGKILL).
+pibgen_check_platform(PIBGEN_HAVE_O_TMPFILE fcntl.h O_TMPFILE)
 # Locking the destination against a second run (else: a POSIX record lock).
 pibgen_check_platform(PIBGEN_HAVE_FLOCK sys/file.h flock LOCK_EX LOCK_NB)

@@ -2,11 +2,13 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace pibgen::testing {
 
@@ -27,6 +29,18 @@ class ScratchDirectory {
   bool Made() const { return !dir_.empty(); }
   const std::string& Dir() const { return dir_; }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // The names in the directory, sorted and joined by blanks.
+  std::string Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+    return joined;
+  }
 
   static void Put(const std::string& path, const std::string& contents) {
     std::ofstream(path, std::ios::binary) << contents;

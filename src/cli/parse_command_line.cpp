@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "file/path_length.h"
-#include "format/field_types.h"
+#include "format/messages.h"
 
 namespace pibgen {
 
@@ -21,8 +21,7 @@ CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& 
     out.Print(std::to_string(i) + ": " + std::string(argument.substr(1)) + "\n");
     const std::string_view path = argument.substr(2);
     if (file::CountPathCharacters(path) > file::kMaxPathCharacters) {
-      out.Print("argument " + std::to_string(i) + ": path too long (" +
-                std::to_string(file::kMaxPathCharacters) + " characters at most)\n");
+      out.Print(PathTooLongMessage(i));
       result.usable = false;
       return result;
     }

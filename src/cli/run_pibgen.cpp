@@ -8,6 +8,7 @@
 #include "cli/usage_text.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
+#include "format/messages.h"
 #include "verify/verify_image.h"
 #include "verify/verify_with_layout.h"
 
@@ -20,7 +21,7 @@ int Convert(int count, const char* const* arguments, file::FileSystem& file_syst
   if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {
     return 0;
   }
-  out.Print("Fatal Error: ReadXMLToPIBFile failed \n");
+  out.Print(kConversionFailed);
   return 1;
 }
 
@@ -39,7 +40,7 @@ int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_sy
   // A layout only means something to --decode and --verify; elsewhere it is a mistake that
   // must not pass silently.
   if (options.layout && options.mode != Mode::kDecode && options.mode != Mode::kVerify) {
-    out.Print("--layout needs --decode=IMAGE or --verify=IMAGE\n");
+    out.Print(kLayoutNeedsAMode);
     return 1;
   }
   switch (options.mode) {
@@ -56,7 +57,7 @@ int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_sy
       return VerifyImage(path, file_system, out) ? 0 : 1;
     case Mode::kDecode:
       if (!options.layout) {
-        out.Print("--decode needs --layout=DESCRIPTION\n");
+        out.Print(kDecodeNeedsALayout);
         return 1;
       }
       return DecodeImage(path, std::string(*options.layout), file_system, out) ? 0 : 1;

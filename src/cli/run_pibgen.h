@@ -5,9 +5,9 @@
 
 namespace pibgen {
 
-// The whole program short of its process entry: answers "--help" or "--version", or parses
-// the switches and runs one conversion, and returns the exit status (0 on success, 1 on any
-// failure).
+// The whole program short of its process entry: answers "--help" or "--version", or runs the
+// mode the command line asks for (a conversion from -S and -D, or --check, --verify or
+// --decode), and returns the exit status (0 on success, 1 on any failure).
 int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
               TextSink& out);
 

@@ -1,5 +1,6 @@
 #include "cli/stdout_sink.h"
 
+#include <poll.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -30,9 +31,14 @@ void StdoutSink::Flush() {
 
 void StdoutSink::Write(const char* data, size_t left) {
   while (left > 0) {
-    ssize_t written = ::write(STDOUT_FILENO, data, left);
+    const ssize_t written = ::write(STDOUT_FILENO, data, left);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;  // a closed or full standard output must not stop the conversion
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A non-blocking descriptor that is full for now: wait until it takes more.
+      pollfd ready = {STDOUT_FILENO, POLLOUT, 0};
+      if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
+    if (written <= 0) break;  // a closed or broken standard output must not stop the conversion
     data += written;
     left -= static_cast<size_t>(written);
   }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "file/path_length.h"
-#include "format/field_types.h"
 
 namespace pibgen {
 namespace {
@@ -16,34 +16,48 @@ constexpr uint64_t kLongZeroRun = uint64_t{1} << 16;
 }  // namespace
 
 bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdentity> keep) {
-  if (path.empty() || file::CountPathCharacters(path) > file::kMaxPathCharacters) return false;
-  const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
-  if (file::CountPathCharacters(absolute) > file::kMaxPathCharacters) return false;
-  // The buffer comes first: running out of memory for it must not cost an existing file.
-  buffer_.resize(kBufferSize);
-  file_ = file_system_.CreateImage(path, keep);
-  if (!file_) return false;
-  buffered_ = 0;
-  bytes_written_ = 0;
-  fault_ = ImageFault::kNone;
-  return true;
+  using file::CountPathCharacters;
+  using file::kMaxPathCharacters;
+  if (path.empty() || CountPathCharacters(path) > kMaxPathCharacters) return false;
+  try {
+    const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
+    if (CountPathCharacters(absolute) > kMaxPathCharacters) return false;
+    buffer_.resize(kBufferSize);
+    destination_ = file_system_.OpenDestination(path, keep);
+    if (!destination_) return false;
+    file_ = destination_->Replacement();
+    if (file_ == nullptr) {
+      scratch_ = file_system_.CreateScratchFile();
+      file_ = scratch_.get();
+    }
+  } catch (const std::bad_alloc&) {
+    file_ = nullptr;
+  }
+  if (file_ == nullptr) destination_.reset();
+  return file_ != nullptr;
 }
 
-bool PibImageFile::Fail(ImageFault fault) {
-  if (fault_ == ImageFault::kNone) fault_ = fault;
+bool PibImageFile::Fail(FailureKind fault) {
+  if (fault_ == FailureKind::kNone) fault_ = fault;
   return false;
 }
 
 bool PibImageFile::DrainBuffer() {
-  if (fault_ != ImageFault::kNone || !file_) return Fail(ImageFault::kWrite);
-  if (buffered_ > 0 && !file_->Write(buffer_.data(), buffered_)) return Fail(ImageFault::kWrite);
+  if (fault_ != FailureKind::kNone || file_ == nullptr) return Fail(FailureKind::kWriteImage);
+  try {
+    if (buffered_ > 0 && !file_->Write(buffer_.data(), buffered_)) {
+      return Fail(FailureKind::kWriteImage);
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(FailureKind::kWriteImage);
+  }
   buffered_ = 0;
   return true;
 }
 
 void PibImageFile::Write(const uint8_t* bytes, size_t count) {
-  bytes_written_ += count;
-  if (fault_ != ImageFault::kNone) return;
+  checksum_.Add(bytes, count);
+  if (fault_ != FailureKind::kNone) return;
   while (count > 0) {
     if (buffered_ == buffer_.size() && !DrainBuffer()) return;
     const size_t take = std::min(count, buffer_.size() - buffered_);
@@ -55,10 +69,15 @@ void PibImageFile::Write(const uint8_t* bytes, size_t count) {
 }
 
 void PibImageFile::WriteZeros(uint64_t count) {
-  bytes_written_ += count;
-  if (fault_ != ImageFault::kNone) return;
+  checksum_.AddZeros(count);
+  if (fault_ != FailureKind::kNone) return;
   if (count >= kLongZeroRun) {
-    if (DrainBuffer() && !file_->WriteZeros(count)) Fail(ImageFault::kWrite);
+    if (!DrainBuffer()) return;
+    try {
+      if (!file_->WriteZeros(count)) Fail(FailureKind::kWriteImage);
+    } catch (const std::bad_alloc&) {
+      Fail(FailureKind::kWriteImage);
+    }
     return;
   }
   while (count > 0) {
@@ -70,43 +89,53 @@ void PibImageFile::WriteZeros(uint64_t count) {
   }
 }
 
-bool PibImageFile::Flush() {
+bool PibImageFile::Flush() { return DrainBuffer(); }
+
+bool PibImageFile::StampChecksum() {
   if (!DrainBuffer()) return false;
-  return file_->Flush() || Fail(ImageFault::kWrite);
+  if (!checksum_.HasChecksum()) return true;
+  const uint8_t byte = checksum_.Byte();
+  return file_->WriteAt(kChecksumOffset, &byte, 1) || Fail(FailureKind::kWriteImage);
 }
 
-bool PibImageFile::Length(uint64_t* length) {
-  if (fault_ != ImageFault::kNone || !file_) return Fail(ImageFault::kRead);
-  return file_->Length(length) || Fail(ImageFault::kRead);
-}
-
-bool PibImageFile::Seek(uint64_t offset) {
-  if (!DrainBuffer()) return false;
-  return file_->Seek(offset) || Fail(ImageFault::kRead);
-}
-
-bool PibImageFile::Read(uint8_t* bytes, size_t count) {
-  if (!DrainBuffer()) return false;
-  return file_->Read(bytes, count) || Fail(ImageFault::kRead);
-}
-
-bool PibImageFile::FindData(uint64_t offset, uint64_t* begin, uint64_t* end) {
-  if (!DrainBuffer()) return false;
-  return file_->FindData(offset, begin, end) || Fail(ImageFault::kRead);
+bool PibImageFile::CopyInPlace() {
+  const std::unique_ptr<file::ImageFile> target = destination_->OpenInPlace();
+  if (!target) return Fail(FailureKind::kCreateImage);
+  const uint64_t length = checksum_.Length();
+  for (uint64_t position = 0; position < length;) {
+    uint64_t begin = 0;
+    uint64_t end = 0;
+    if (!file_->FindData(position, &begin, &end)) return Fail(FailureKind::kReadImage);
+    // The scratch file may report stretches past what was written; an empty one reads on.
+    begin = std::clamp(begin, position, length);
+    end = std::clamp(end, begin, length);
+    if (begin == end) end = length;
+    if (begin > position && !target->WriteZeros(begin - position)) {
+      return Fail(FailureKind::kWriteImage);
+    }
+    if (!file_->Seek(begin)) return Fail(FailureKind::kReadImage);
+    for (position = begin; position < end;) {
+      const auto take = static_cast<size_t>(std::min<uint64_t>(end - position, buffer_.size()));
+      if (!file_->Read(buffer_.data(), take)) return Fail(FailureKind::kReadImage);
+      if (!target->Write(buffer_.data(), take)) return Fail(FailureKind::kWriteImage);
+      position += take;
+    }
+  }
+  return target->Close() || Fail(FailureKind::kCloseImage);
 }
 
 bool PibImageFile::Close() {
   if (!DrainBuffer()) return false;
-  const bool closed = file_->Close();
-  file_.reset();
-  buffer_ = std::vector<uint8_t>();
-  return closed || Fail(ImageFault::kClose);
-}
-
-void PibImageFile::Discard() {
-  if (file_) file_->Discard();
-  file_.reset();
-  buffer_ = std::vector<uint8_t>();
+  try {
+    const bool closed =
+        scratch_ ? CopyInPlace() : (destination_->Replace() || Fail(FailureKind::kCloseImage));
+    destination_.reset();
+    scratch_.reset();
+    file_ = nullptr;
+    return closed;
+  } catch (const std::bad_alloc&) {
+    return Fail(FailureKind::kWriteImage);
+  }
 }
 
 }  // namespace pibgen

@@ -1,138 +1,94 @@
 #include "convert/read_xml_to_pib_file.h"
 
-#include <future>
+#include <memory>
 #include <new>
-#include <optional>
-#include <system_error>
 
-#include "convert/check_structure.h"
-#include "convert/field_writer.h"
+#include "convert/held_trace.h"
 #include "convert/pib_image_file.h"
 #include "convert/write_checksum_and_close.h"
-#include "xml/read_description.h"
+#include "format/failure.h"
+#include "format/messages.h"
+#include "format/read_fields.h"
 
 namespace pibgen {
 namespace {
 
-const char* FaultMessage(ImageFault fault) {
-  switch (fault) {
-    case ImageFault::kRead:
-      return "read pib file fail\n";
-    case ImageFault::kClose:
-      return "close pib file fail\n";
-    case ImageFault::kWrite:
-    case ImageFault::kNone:
-      break;
-  }
-  return "write pib file fail\n";
+Failure Of(FailureKind kind) {
+  Failure failure;
+  failure.kind = kind;
+  return failure;
 }
 
-// How far a conversion got, so running out of memory is reported as the step it stopped.
-enum class Stage { kLoading, kCreating, kWriting };
+// Traces every child of every field and renders each field as soon as it is whole. After a
+// broken rule nothing more is rendered, but the read goes on: a description that does not
+// load is refused as such, whatever rule it broke before.
+class Conversion final : public FieldHandler {
+ public:
+  Conversion(HeldTrace& trace, PibImageFile* image) : trace_(trace), image_(image) {}
 
-// From this size on the two passes run side by side, the second holding its output until the
-// first has found the description good; below it there is little to gain, and they run in turn.
-constexpr uint64_t kSideBySide = uint64_t{8} << 20;
-
-bool Convert(const std::string& source, const std::string& destination,
-             file::FileSystem& file_system, TextSink& out, Stage* stage) {
-  // The description is read twice, in pieces, and never held whole: once to check it, and
-  // once to convert it. Both reads must meet the very same file.
-  file::FileIdentity checked;
-  file::FileIdentity reopened;
-  std::unique_ptr<file::SourceFile> first = file_system.OpenSource(source, &checked);
-  std::unique_ptr<file::SourceFile> second =
-      first ? file_system.OpenSource(source, &reopened) : nullptr;
-  if (!second || !(reopened == checked)) {
-    out.Print("load xml file fail\n");
-    return false;
+  bool Child(const Field&, std::string_view name, std::string_view text, uint32_t) override {
+    if (!broken_) trace_.Line(name, text);
+    return !trace_.Failed();
+  }
+  bool EndField(const Field& field) override {
+    if (!broken_ && image_ != nullptr) WriteField(*image_, field.entry);
+    return true;
+  }
+  bool Broken(const Failure&) override {
+    broken_ = true;
+    return true;
   }
 
-  // The first pass prints only when it refuses the description, and the second prints
-  // nothing until the first has ended. A large description is checked on a second thread while
-  // the conversion holds its output; a small one, or one no thread can be had for, first.
-  DescriptionOutline outline;
-  const auto run_check = [&] { return CheckStructure(*first, source, out, &outline); };
-  std::future<bool> check;
-  if (checked.size >= kSideBySide) {
-    try {
-      check = std::async(std::launch::async, run_check);
-    } catch (const std::system_error&) {
-    }
-  }
-  std::optional<bool> passed;
-  if (!check.valid() && !*(passed = run_check())) return false;
-  // Waits for the check; memory running out on its thread is a load failure like any other.
-  const auto first_pass_passed = [&] {
-    try {
-      if (!passed) passed = check.get();
-    } catch (const std::bad_alloc&) {
-      out.Print("load xml file fail\n");
-      passed = false;
-    }
-    return *passed;
-  };
+ private:
+  HeldTrace& trace_;
+  PibImageFile* image_;  // null when the destination was refused
+  bool broken_ = false;
+};
 
+// Read, render, then publish the trace and the image, or drop them.
+Failure Convert(const std::string& source, const std::string& destination,
+                file::FileSystem& file_system, TextSink& out, bool* read_done) {
+  file::FileIdentity identity;
+  const std::unique_ptr<file::SourceFile> input = file_system.OpenSource(source, &identity);
+  // The trace must never be written into the description, nor the image over it or over the
+  // trace.
+  const file::FileIdentity standard_output = file_system.StandardOutput();
+  if (!input || identity.SameFile(standard_output)) return Of(FailureKind::kLoad);
   PibImageFile image(file_system);
-  FieldWriter writer(out, [&]() -> PibImageFile* {
-    if (!first_pass_passed()) return nullptr;
-    *stage = Stage::kCreating;
-    // The trace must never share a file with the image, nor the image overwrite the
-    // description.
-    const file::FileIdentity keep[] = {checked, file_system.StandardOutput()};
-    if (!image.Open(destination, keep)) {
-      out.Print("create pib file fail\n");
-      return nullptr;
-    }
-    *stage = Stage::kWriting;
-    return &image;
-  });
-  if (!check.valid() && !writer.Release()) return false;
+  const file::FileIdentity keep[] = {identity, standard_output};
+  const bool opened = image.Open(destination, keep);
 
-  const xml::ReadResult read = xml::ReadDescription(*second, writer);
-  if (!first_pass_passed()) return false;  // it has said why
-  if (writer.Holding() && read.ok() && !writer.Release()) return false;
-  if (!writer.Holding() && !image.IsOpen()) return false;  // the image could not be opened
-  // A file rewritten while the second pass read it gets a new change time: the image is only
-  // good if the file is still the one the first pass checked.
-  file::FileIdentity after;
-  if (!read.ok() || read.bytes != outline.bytes || writer.fields() != outline.fields ||
-      !file_system.OpenSource(source, &after) || !(after == checked)) {
-    out.Print("load xml file fail\n");
-    image.Discard();
-    return false;
-  }
-
+  HeldTrace trace(file_system.CreateScratchFile());
+  Conversion conversion(trace, opened ? &image : nullptr);
+  Failure read = ReadFields(*input, conversion);
+  // A description written to while it was read may have given part old, part new text.
+  if (!read && input->Changed()) read = Of(FailureKind::kLoad);
+  *read_done = true;
+  if (read.kind == FailureKind::kStopped) return Of(FailureKind::kWriteImage);  // trace not held
+  if (read) return read;
+  if (!opened) return Of(FailureKind::kCreateImage);
+  if (!trace.Publish(out)) return Of(FailureKind::kReadImage);
   if (!WriteChecksumAndClose(image)) {
-    out.Print(FaultMessage(image.Fault()));
-    image.Discard();
-    return false;
+    return Of(image.Fault() == FailureKind::kNone ? FailureKind::kWriteImage : image.Fault());
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
 bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
                       file::FileSystem& file_system, TextSink& out) {
-  Stage stage = Stage::kLoading;
+  bool read_done = false;
+  Failure failure;
   try {
-    return Convert(source, destination, file_system, out, &stage);
+    failure = Convert(source, destination, file_system, out, &read_done);
   } catch (const std::bad_alloc&) {
-    // Memory ran out: the image, if it was opened, has been emptied on the way out.
-    switch (stage) {
-      case Stage::kLoading:
-        out.Print("load xml file fail\n");
-        break;
-      case Stage::kCreating:
-        out.Print("create pib file fail\n");
-        break;
-      case Stage::kWriting:
-        out.Print("write pib file fail\n");
-        break;
-    }
-    return false;
+    // Memory ran out; whatever was made of the image has been dropped on the way out.
+    failure = Of(read_done ? FailureKind::kWriteImage : FailureKind::kLoad);
   }
+  if (!failure) return true;
+  out.Print(ConversionMessage(failure, source));
+  return false;
 }
 
 }  // namespace pibgen

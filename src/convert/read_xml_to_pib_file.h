@@ -7,9 +7,11 @@
 
 namespace pibgen {
 
-// Converts the description at source into the image at destination, printing the trace
-// and, on failure, one message to out. The description is loaded and checked before the
-// destination is touched; an image that fails half-way is emptied, never left looking done.
+// Converts the description at source into the image at destination. The description is read
+// once, its fields checked and rendered as they arrive; the trace and the image are held until
+// the read has ended good, then the trace is printed and the image put in the destination's
+// place whole. On failure prints one message, leaves the destination as it was (a destination
+// written in place is emptied if writing it fails) and returns false.
 bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
                       file::FileSystem& file_system, TextSink& out);
 

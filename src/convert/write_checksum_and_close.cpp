@@ -3,15 +3,7 @@
 namespace pibgen {
 
 bool WriteChecksumAndClose(PibImageFile& image) {
-  const uint64_t length = image.BytesWritten();
-  if (!image.Flush()) return false;
-  if (length > kChecksumOffset && image.CanReadBack()) {
-    uint8_t checksum = 0;
-    if (!ComputeChecksum(image, length, &checksum) || !image.Seek(kChecksumOffset)) return false;
-    image.Write(&checksum, 1);
-    if (!image.Flush()) return false;
-  }
-  return image.Close();
+  return image.Flush() && image.StampChecksum() && image.Close();
 }
 
 }  // namespace pibgen

@@ -8,8 +8,8 @@
 
 namespace pibgen::file {
 
-// Which file a path named when it was read, and in which state, so a later open can tell it
-// is the same file and, by its size and its modification and change times, unchanged.
+// Which file a path named when it was opened, and in which state, so that a later look can
+// tell it is the same file and, by its size and its modification and change times, unchanged.
 struct FileIdentity {
   bool known = false;
   uint64_t device = 0;
@@ -18,6 +18,10 @@ struct FileIdentity {
   int64_t modified_ns = 0;
   int64_t changed_ns = 0;
   bool operator==(const FileIdentity&) const = default;
+  // Whether both name the same file, whatever its state.
+  bool SameFile(const FileIdentity& other) const {
+    return known && other.known && device == other.device && inode == other.inode;
+  }
 };
 
 // The reading side of an image: what computing or checking its checksum needs.
@@ -41,16 +45,12 @@ class ImageReader {
   }
 };
 
-// An open image file. Each call reports success; a failed call leaves the file in an
-// unspecified state that only Discard() or the destructor may follow.
+// A file open for writing and reading back. Each call reports success; after a failed call
+// the file is only closed or dropped.
 class ImageFile : public ImageReader {
  public:
   // Writes all count bytes at the current position and advances it.
   virtual bool Write(const uint8_t* data, size_t count) = 0;
-  virtual bool Flush() = 0;
-  // False for a stream that passes the bytes on and cannot give them back, such as a
-  // character device (/dev/null, a terminal).
-  virtual bool CanReadBack() const { return true; }
   // Writes count zero bytes at the current position and advances it. A file may leave a hole
   // for them instead of storing them; they read back as zeros all the same.
   virtual bool WriteZeros(uint64_t count) {
@@ -62,11 +62,10 @@ class ImageFile : public ImageReader {
     }
     return true;
   }
-  // Closes the file; if that fails, the file is left empty.
+  // Writes count bytes at offset, leaving the position where it was.
+  virtual bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) = 0;
+  // Closes the file. A regular file written in place is left empty if that fails.
   virtual bool Close() = 0;
-  // Empties the file and closes it: what is left after a failure must not look finished.
-  // Nothing is ever deleted.
-  virtual void Discard() = 0;
 };
 
 // A file opened to be read once from start to end: a description.
@@ -75,28 +74,51 @@ class SourceFile {
   virtual ~SourceFile() = default;
   // Reads up to count bytes into data; returns how many, 0 at the end, -1 on failure.
   virtual ptrdiff_t Read(char* data, size_t count) = 0;
+  // Whether the file's size, modification or change time differ from when it was opened (or
+  // cannot be told any more): then what was read may be part old, part new.
+  virtual bool Changed() = 0;
 };
 
-// The program's window on files: reading the description and creating the image. Tests and
-// the fuzzer put an in-memory implementation in its place.
+// Where an image goes, looked at before anything is written and held until the image is in
+// place. Nothing at the destination changes before Replace or OpenInPlace; dropped before
+// then, it leaves nothing behind.
+class Destination {
+ public:
+  virtual ~Destination() = default;
+  // A new, empty file that Replace puts in the destination's place, whole; null where the
+  // destination is written in place: a device, a FIFO, or a regular file whose folder takes no
+  // new file.
+  virtual ImageFile* Replacement() = 0;
+  // Gives the replacement the destination's permission bits (new files get the usual ones)
+  // and puts it in the destination's place in one step: a reader sees the old file or the new
+  // one, never a mix. A symbolic link is followed: its target is replaced, the link stays.
+  virtual bool Replace() = 0;
+  // The destination itself, open for writing, a regular file emptied first; for when there is
+  // no replacement. Null if it cannot be opened.
+  virtual std::unique_ptr<ImageFile> OpenInPlace() = 0;
+};
+
+// The program's window on files. Tests and the fuzzer put an in-memory implementation in its
+// place.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  virtual bool ReadWholeFile(const std::string& path, std::string* contents,
-                             FileIdentity* identity) = 0;
-  // Opens a regular file to be read in pieces, so a large one is never held whole. Refuses
-  // what ReadWholeFile refuses. The default serves what ReadWholeFile returns; identity may
-  // be null.
-  virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity);
-  // Opens an existing regular file to read as an image, to verify it. Refuses what OpenSource
-  // refuses. The default reads the whole file through OpenSource into memory.
-  virtual std::unique_ptr<ImageReader> OpenImage(const std::string& path);
-  // Creates path, or truncates it if it exists, for reading and writing, and holds it
-  // exclusively while open. Returns null if it cannot, if another holder has it, or if it
-  // is one of the files in `keep`: the description, and where standard output goes, must
-  // never be overwritten by the image.
-  virtual std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                                 std::span<const FileIdentity> keep) = 0;
+  // Opens a regular file to be read in pieces, so a large one is never held whole; identity,
+  // when not null, tells which file it is. Refuses an empty path and anything but a regular
+  // file, without blocking on a FIFO.
+  virtual std::unique_ptr<SourceFile> OpenSource(const std::string& path,
+                                                 FileIdentity* identity) = 0;
+  // Opens an existing regular file to read as an image, to verify or decode it.
+  virtual std::unique_ptr<ImageReader> OpenImage(const std::string& path) = 0;
+  // The destination of an image, refused (null) exactly where an open for writing would fail:
+  // an empty path, a directory, a missing folder, a file that may not be written, a pipe or
+  // socket no writer may open, and any of the files in `keep` (the description, and where
+  // standard output goes, under whatever name), which the image must never overwrite.
+  virtual std::unique_ptr<Destination> OpenDestination(const std::string& path,
+                                                       std::span<const FileIdentity> keep) = 0;
+  // An empty file in the folder for temporary files, which no other process sees and which
+  // goes when it is dropped or the process ends, however it ends.
+  virtual std::unique_ptr<ImageFile> CreateScratchFile() = 0;
   // Which file standard output writes to, when an image could be created there too: a
   // regular file or a block device. Unknown for anything else (a terminal, a pipe,
   // /dev/null), and by default.

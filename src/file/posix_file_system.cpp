@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <ctime>
 
-#include "file/empty_image_on_signal.h"
+#include "file/clean_up_on_signal.h"
 
 namespace pibgen::file {
 namespace {
@@ -17,27 +19,52 @@ namespace {
 // quiet GCC's warn_unused_result, which _FORTIFY_SOURCE puts on calls such as ftruncate.
 void IgnoreFailure(int /*status*/) {}
 
-// An image open for writing, or only for reading when it is to be verified.
-class PosixImageFile final : public ImageFile {
+FileIdentity IdentityOf(const struct stat& status) {
+  constexpr int64_t kNanoseconds = 1000000000;
+  FileIdentity identity;
+  identity.known = true;
+  identity.device = static_cast<uint64_t>(status.st_dev);
+  identity.inode = static_cast<uint64_t>(status.st_ino);
+  identity.size = static_cast<uint64_t>(status.st_size);
+#if defined(__APPLE__)  // the same times under the names macOS gives them
+  const timespec& modified = status.st_mtimespec;
+  const timespec& changed = status.st_ctimespec;
+#else
+  const timespec& modified = status.st_mtim;
+  const timespec& changed = status.st_ctim;
+#endif
+  identity.modified_ns = modified.tv_sec * kNanoseconds + modified.tv_nsec;
+  identity.changed_ns = changed.tv_sec * kNanoseconds + changed.tv_nsec;
+  return identity;
+}
+
+// A file open for writing and reading: a replacement, a scratch file, an image written in
+// place, or an image opened only to be read.
+class PosixFile final : public ImageFile {
  public:
-  // A regular file being written is emptied by a terminating signal while it is open.
-  PosixImageFile(int fd, mode_t mode, bool writing)
-      : fd_(fd),
-        regular_(S_ISREG(mode)),
-        block_device_(S_ISBLK(mode)),
-        empty_on_signal_(regular_ && writing) {
-    if (empty_on_signal_) EmptyImageOnSignal(fd_);
+  enum class Role { kOwn, kInPlace, kReadOnly };
+  // An image written in place is emptied by a terminating signal, by a failed close and when
+  // dropped unclosed, so that what a failure leaves never looks finished.
+  PosixFile(int fd, bool regular, Role role)
+      : fd_(fd), regular_(regular), empty_when_dropped_(regular && role == Role::kInPlace) {
+    if (empty_when_dropped_) EmptyOnSignal(fd_);
   }
-  ~PosixImageFile() override {
-    if (fd_ >= 0) ::close(fd_);
-    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
+  ~PosixFile() override {
+    if (fd_ < 0) return;
+    if (empty_when_dropped_) {
+      IgnoreFailure(::ftruncate(fd_, 0));
+      StopCleaningUpOnSignal();
+    }
+    ::close(fd_);
   }
-  PosixImageFile(const PosixImageFile&) = delete;
-  PosixImageFile& operator=(const PosixImageFile&) = delete;
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  int fd() const { return fd_; }
 
   bool Write(const uint8_t* data, size_t count) override {
     while (count > 0) {
-      ssize_t written = ::write(fd_, data, count);
+      const ssize_t written = ::write(fd_, data, count);
       if (written < 0 && errno == EINTR) continue;
       if (written <= 0) return false;
       data += written;
@@ -46,11 +73,18 @@ class PosixImageFile final : public ImageFile {
     return true;
   }
 
-  bool CanReadBack() const override { return regular_ || block_device_; }
-
-  // Our writes go straight to the kernel; there is nothing of ours to push. The image is not
-  // forced to the medium: a build step that needs that can sync the file itself.
-  bool Flush() override { return fd_ >= 0; }
+  bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
+    while (count > 0) {
+      if (offset > static_cast<uint64_t>(LLONG_MAX)) return false;
+      const ssize_t written = ::pwrite(fd_, data, count, static_cast<off_t>(offset));
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      data += written;
+      offset += static_cast<uint64_t>(written);
+      count -= static_cast<size_t>(written);
+    }
+    return true;
+  }
 
   bool Length(uint64_t* length) override {
     struct stat status;
@@ -66,7 +100,7 @@ class PosixImageFile final : public ImageFile {
 
   bool Read(uint8_t* data, size_t count) override {
     while (count > 0) {
-      ssize_t got = ::read(fd_, data, count);
+      const ssize_t got = ::read(fd_, data, count);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
       data += got;
@@ -86,7 +120,7 @@ class PosixImageFile final : public ImageFile {
     const auto size = static_cast<uint64_t>(status.st_size);
     if (size > start) {
       // Only what lies past the end is known to read as zeros; the rest is written.
-      const uint64_t inside = count < size - start ? count : size - start;
+      const uint64_t inside = std::min(count, size - start);
       if (!ImageFile::WriteZeros(inside)) return false;
       start += inside;
       count -= inside;
@@ -124,35 +158,26 @@ class PosixImageFile final : public ImageFile {
     const int fd = fd_;
     fd_ = -1;
     // close() may report a write the kernel could not complete (network file systems). A
-    // second handle lets the image still be emptied then.
-    const int spare = regular_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    // second handle lets an image written in place still be emptied then.
+    const int spare = empty_when_dropped_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     const bool closed = ::close(fd) == 0;
     if (spare >= 0) {
       if (!closed) IgnoreFailure(::ftruncate(spare, 0));
       ::close(spare);
     }
-    if (empty_on_signal_) StopEmptyingImageOnSignal(fd);
+    if (empty_when_dropped_) StopCleaningUpOnSignal();
     return closed;
-  }
-
-  void Discard() override {
-    if (fd_ < 0) return;
-    if (regular_) IgnoreFailure(::ftruncate(fd_, 0));
-    ::close(fd_);
-    if (empty_on_signal_) StopEmptyingImageOnSignal(fd_);
-    fd_ = -1;
   }
 
  private:
   int fd_;
   bool regular_;
-  bool block_device_;
-  bool empty_on_signal_;
+  bool empty_when_dropped_;
 };
 
 class PosixSourceFile final : public SourceFile {
  public:
-  explicit PosixSourceFile(int fd) : fd_(fd) {}
+  PosixSourceFile(int fd, const FileIdentity& identity) : fd_(fd), identity_(identity) {}
   ~PosixSourceFile() override { ::close(fd_); }
   PosixSourceFile(const PosixSourceFile&) = delete;
   PosixSourceFile& operator=(const PosixSourceFile&) = delete;
@@ -165,41 +190,15 @@ class PosixSourceFile final : public SourceFile {
     }
   }
 
+  bool Changed() override {
+    struct stat status;
+    return ::fstat(fd_, &status) != 0 || !(IdentityOf(status) == identity_);
+  }
+
  private:
   int fd_;
+  FileIdentity identity_;
 };
-
-FileIdentity IdentityOf(const struct stat& status) {
-  constexpr int64_t kNanoseconds = 1000000000;
-  FileIdentity identity;
-  identity.known = true;
-  identity.device = static_cast<uint64_t>(status.st_dev);
-  identity.inode = static_cast<uint64_t>(status.st_ino);
-  identity.size = static_cast<uint64_t>(status.st_size);
-#if defined(__APPLE__)  // the same times under the names macOS gives them
-  const timespec& modified = status.st_mtimespec;
-  const timespec& changed = status.st_ctimespec;
-#else
-  const timespec& modified = status.st_mtim;
-  const timespec& changed = status.st_ctim;
-#endif
-  identity.modified_ns = modified.tv_sec * kNanoseconds + modified.tv_nsec;
-  identity.changed_ns = changed.tv_sec * kNanoseconds + changed.tv_nsec;
-  return identity;
-}
-
-// Locks the whole image file against a second run. Without flock, a POSIX record lock: it
-// belongs to the process and ends with its first close of the file, which is the image's.
-bool LockImage(int fd) {
-#ifdef PIBGEN_HAVE_FLOCK
-  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-#else
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  return ::fcntl(fd, F_SETLK, &whole) == 0;
-#endif
-}
 
 // Opens path for reading if it is a regular file, and notes which file it is. O_NONBLOCK
 // keeps a FIFO from stalling the open; it changes nothing for a regular file.
@@ -212,79 +211,267 @@ int OpenRegularFile(const std::string& path, FileIdentity* identity) {
     ::close(fd);
     return -1;
   }
-  if (identity != nullptr) *identity = IdentityOf(status);
+  *identity = IdentityOf(status);
   return fd;
 }
+
+// Locks a file written in place against a second run. Without flock, a POSIX record lock: it
+// belongs to the process and ends with its first close of the file, which is the image's.
+bool Lock(int fd) {
+#ifdef PIBGEN_HAVE_FLOCK
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#else
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_SETLK, &whole) == 0;
+#endif
+}
+
+// The file a path names once symbolic links are followed, as a path; the last link's target
+// may not exist yet. Empty if a link cannot be read or they go round in circles.
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return errno == EINVAL || errno == ENOENT ? path : std::string();
+    if (static_cast<size_t>(length) >= target.size()) return {};
+    target.resize(static_cast<size_t>(length));
+    // A relative target is relative to the folder the link is in.
+    const size_t slash = path.rfind('/');
+    path = target[0] == '/' || slash == std::string::npos ? target
+                                                          : path.substr(0, slash + 1) + target;
+  }
+  return {};
+}
+
+// The folder a file path is in, and its last component.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+std::string BaseOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// A name for a temporary file in folder, unlikely to be taken: the caller creates it
+// exclusively and tries another if it is.
+std::string TemporaryName(const std::string& folder, const std::string& base) {
+  static uint64_t counter = 0;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
+                 (static_cast<uint64_t>(::getpid()) << 16) ^ (++counter * 0x9E3779B97F4A7C15u);
+  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string suffix;
+  for (int i = 0; i < 8; ++i, mix /= 36) suffix += kDigits[mix % 36];
+  return folder + "/." + base + ".pibgen-" + suffix;
+}
+
+// A new file in folder, open for reading and writing, that no other process can open: with
+// O_TMPFILE it has no name at all (it vanishes with the process, however that ends);
+// elsewhere it gets a name from TemporaryName, left in *name. -1 if the folder takes no new
+// file.
+int CreateTemporaryFile(const std::string& folder, const std::string& base, std::string* name) {
+  name->clear();
+#ifdef PIBGEN_HAVE_O_TMPFILE
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd >= 0) return fd;
+  // Else only a file system (or a kernel) without unnamed files takes a named one.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -1;
+#endif
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = TemporaryName(folder, base);
+    const int named = ::open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (named >= 0) return named;
+    if (errno != EEXIST) break;
+  }
+  name->clear();
+  return -1;
+}
+
+// The permission bits a new file gets: 0666 less the process's umask.
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+class PosixDestination final : public Destination {
+ public:
+  // A destination that is replaced: target is where the replacement goes (symbolic links
+  // followed), mode the permission bits to give it.
+  PosixDestination(std::string target, int replacement, std::string replacement_name, mode_t mode)
+      : target_(std::move(target)),
+        replacement_(std::make_unique<PosixFile>(replacement, true, PosixFile::Role::kOwn)),
+        replacement_name_(std::move(replacement_name)),
+        mode_(mode) {
+    if (!replacement_name_.empty()) RemoveOnSignal(replacement_name_.c_str());
+  }
+  // A destination written in place: fd is it, open for writing and locked, or -1 for a FIFO
+  // that no reader had open yet.
+  PosixDestination(std::string target, int fd, bool regular)
+      : target_(std::move(target)), in_place_fd_(fd), regular_(regular) {}
+
+  ~PosixDestination() override {
+    if (in_place_fd_ >= 0) ::close(in_place_fd_);
+    replacement_.reset();
+    if (!replacement_name_.empty()) {
+      ::unlink(replacement_name_.c_str());
+      StopCleaningUpOnSignal();
+    }
+  }
+  PosixDestination(const PosixDestination&) = delete;
+  PosixDestination& operator=(const PosixDestination&) = delete;
+
+  ImageFile* Replacement() override { return replacement_.get(); }
+
+  bool Replace() override {
+    if (!replacement_) return false;
+    const int fd = replacement_->fd();
+    if (::fchmod(fd, mode_) != 0) return false;
+    if (replacement_name_.empty() && !Link(fd)) return false;
+    // A name, then the file closed (where a network file system reports a write it could not
+    // make), then the name moved over the destination; till then a signal removes the name.
+    if (!replacement_->Close()) return false;
+    replacement_.reset();
+    if (::rename(replacement_name_.c_str(), target_.c_str()) != 0) return false;
+    replacement_name_.clear();
+    StopCleaningUpOnSignal();
+    return true;
+  }
+
+  std::unique_ptr<ImageFile> OpenInPlace() override {
+    if (replacement_) return nullptr;
+    int fd = in_place_fd_;
+    in_place_fd_ = -1;
+    if (fd < 0) {
+      // A FIFO: waits for a reader, as any writer to it does.
+      fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+      if (fd < 0) return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        (regular_ && ::ftruncate(fd, 0) != 0)) {
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd, regular_, PosixFile::Role::kInPlace);
+  }
+
+ private:
+  // Gives the unnamed replacement a temporary name beside the destination.
+  bool Link(int fd) {
+    const std::string folder = FolderOf(target_);
+    const std::string base = BaseOf(target_);
+    const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      replacement_name_ = TemporaryName(folder, base);
+      RemoveOnSignal(replacement_name_.c_str());
+      // Linking a descriptor needs a capability most users lack; /proc names it for them.
+      int linked = -1;
+#ifdef AT_EMPTY_PATH
+      linked = ::linkat(fd, "", AT_FDCWD, replacement_name_.c_str(), AT_EMPTY_PATH);
+#endif
+      if (linked != 0 && errno != EEXIST) {
+        linked = ::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, replacement_name_.c_str(),
+                          AT_SYMLINK_FOLLOW);
+      }
+      if (linked == 0) return true;
+      if (errno != EEXIST) break;
+    }
+    replacement_name_.clear();
+    StopCleaningUpOnSignal();
+    return false;
+  }
+
+  std::string target_;
+  std::unique_ptr<PosixFile> replacement_;
+  std::string replacement_name_;  // while the replacement has a temporary name
+  mode_t mode_ = 0;
+  int in_place_fd_ = -1;
+  bool regular_ = false;
+};
 
 }  // namespace
 
 std::unique_ptr<SourceFile> PosixFileSystem::OpenSource(const std::string& path,
                                                         FileIdentity* identity) {
-  const int fd = OpenRegularFile(path, identity);
+  FileIdentity opened;
+  const int fd = OpenRegularFile(path, &opened);
   if (fd < 0) return nullptr;
-  return std::make_unique<PosixSourceFile>(fd);
-}
-
-bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string* contents,
-                                    FileIdentity* identity) {
-  if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat status;
-  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-  if (ok) {
-    *identity = IdentityOf(status);
-    contents->clear();
-    contents->resize(static_cast<size_t>(status.st_size));
-    size_t filled = 0;
-    // Read until end of file: the size from fstat is only a hint for a file still growing.
-    while (ok) {
-      if (filled == contents->size()) contents->resize(filled + (filled >> 1) + 4096);
-      ssize_t got = ::read(fd, contents->data() + filled, contents->size() - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) ok = false;
-      if (got <= 0) break;
-      filled += static_cast<size_t>(got);
-    }
-    contents->resize(filled);
-  }
-  ::close(fd);
-  return ok;
+  if (identity != nullptr) *identity = opened;
+  return std::make_unique<PosixSourceFile>(fd, opened);
 }
 
 std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
-  const int fd = OpenRegularFile(path, nullptr);
+  FileIdentity unused;
+  const int fd = OpenRegularFile(path, &unused);
   if (fd < 0) return nullptr;
-  return std::make_unique<PosixImageFile>(fd, S_IFREG, false);
+  return std::make_unique<PosixFile>(fd, true, PosixFile::Role::kReadOnly);
 }
 
-std::unique_ptr<ImageFile> PosixFileSystem::CreateImage(const std::string& path,
-                                                        std::span<const FileIdentity> keep) {
-  if (path.empty()) return nullptr;
-  // Not O_TRUNC: the file is truncated only once it is known to be ours alone and not the
-  // description.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
-  struct stat status;
-  bool ok = ::fstat(fd, &status) == 0;
-  // A pipe or socket would block the conversion forever once its buffer filled.
-  ok = ok && !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
-  for (const FileIdentity& kept : keep) {
-    ok = ok && !(kept.known && kept.device == static_cast<uint64_t>(status.st_dev) &&
-                 kept.inode == static_cast<uint64_t>(status.st_ino));
+std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string& path,
+                                                              std::span<const FileIdentity> keep) {
+  const std::string target = path.empty() ? path : FollowLinks(path);
+  if (target.empty() || target.back() == '/') return nullptr;
+  // Opened as a writer would open it, but neither created nor emptied. O_NONBLOCK: a FIFO with
+  // no reader yet must not stall the run here.
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int open_error = errno;
+  struct stat status {};
+  bool exists = fd >= 0;
+  if (fd >= 0) {
+    if (::fstat(fd, &status) != 0) {
+      ::close(fd);
+      return nullptr;
+    }
+    const FileIdentity identity = IdentityOf(status);
+    for (const FileIdentity& kept : keep) {
+      if (identity.SameFile(kept)) {
+        ::close(fd);
+        return nullptr;
+      }
+    }
+  } else if (open_error == ENXIO) {
+    // A FIFO no reader has open yet is opened when the image is ready; a socket is refused.
+    if (::stat(target.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)) return nullptr;
+    exists = true;
+  } else if (open_error != ENOENT) {
+    return nullptr;
   }
-  ok = ok && LockImage(fd);
-  const bool regular = ok && S_ISREG(status.st_mode);
-  ok = ok && (!regular || ::ftruncate(fd, 0) == 0);
-  if (ok) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+
+  // A file mounted on its own (a container's bind mount) cannot be renamed over.
+  struct stat folder {};
+  const std::string folder_path = FolderOf(target);
+  const bool mounted_alone =
+      exists && ::stat(folder_path.c_str(), &folder) == 0 && folder.st_dev != status.st_dev;
+  if (!exists || (S_ISREG(status.st_mode) && !mounted_alone)) {
+    std::string name;
+    const int replacement = CreateTemporaryFile(folder_path, BaseOf(target), &name);
+    if (replacement >= 0) {
+      if (fd >= 0) ::close(fd);
+      const mode_t mode = exists ? (status.st_mode & 07777) : NewFileMode();
+      return std::make_unique<PosixDestination>(target, replacement, std::move(name), mode);
+    }
+    // A folder that takes no new file: an existing file is written in place, as it may be.
+    if (!exists) return nullptr;
   }
-  if (!ok) {
+  if (fd >= 0 && !Lock(fd)) {
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixImageFile>(fd, status.st_mode, true);
+  return std::make_unique<PosixDestination>(target, fd, S_ISREG(status.st_mode));
+}
+
+std::unique_ptr<ImageFile> PosixFileSystem::CreateScratchFile() {
+  const char* folder = std::getenv("TMPDIR");
+  if (folder == nullptr || *folder == '\0') folder = "/tmp";
+  std::string name;
+  const int fd = CreateTemporaryFile(folder, "scratch", &name);
+  if (fd < 0) return nullptr;
+  // A named one goes at once: the open descriptor is all that is needed of it.
+  if (!name.empty()) ::unlink(name.c_str());
+  return std::make_unique<PosixFile>(fd, true, PosixFile::Role::kOwn);
 }
 
 FileIdentity PosixFileSystem::StandardOutput() {
@@ -292,9 +479,7 @@ FileIdentity PosixFileSystem::StandardOutput() {
   struct stat status;
   if (::fstat(STDOUT_FILENO, &status) == 0 &&
       (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
-    identity.known = true;
-    identity.device = static_cast<uint64_t>(status.st_dev);
-    identity.inode = static_cast<uint64_t>(status.st_ino);
+    identity = IdentityOf(status);
   }
   return identity;
 }

@@ -4,14 +4,18 @@
 
 namespace pibgen::file {
 
+// Files through POSIX calls. A destination that is a regular file, or does not exist yet, is
+// replaced: the image is written to a new file in the same folder (without a name where the
+// system has O_TMPFILE) and renamed over it at the end. Devices, FIFOs, a file mounted on its
+// own and a file whose folder takes no new file are written in place, locked against a second
+// run.
 class PosixFileSystem final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string& path, std::string* contents,
-                     FileIdentity* identity) override;
   std::unique_ptr<SourceFile> OpenSource(const std::string& path, FileIdentity* identity) override;
   std::unique_ptr<ImageReader> OpenImage(const std::string& path) override;
-  std::unique_ptr<ImageFile> CreateImage(const std::string& path,
-                                         std::span<const FileIdentity> keep) override;
+  std::unique_ptr<Destination> OpenDestination(const std::string& path,
+                                               std::span<const FileIdentity> keep) override;
+  std::unique_ptr<ImageFile> CreateScratchFile() override;
   FileIdentity StandardOutput() override;
   std::string CurrentDirectory() override;
 };

@@ -4,8 +4,9 @@
 Usage: check_standard_output_destination.py PIBGEN
 
 Closed standard descriptors get /dev/null, so neither the description nor the image lands on
-descriptor 1; a destination that is where standard output already goes is refused before it is
-truncated. /dev/null as both stays allowed.
+descriptor 1; a destination that is where standard output already goes is refused, and so is a
+description that standard output is appended to, before it is read: the trace never lands in
+the description, and the image stays as it was. /dev/null as both stays allowed.
 """
 import os
 import subprocess
@@ -15,6 +16,8 @@ import zlib
 
 FIELDS = 3000  # the trace outgrows the output buffer: it is written during the conversion
 REFUSED = b'create pib file fail\nFatal Error: ReadXMLToPIBFile failed \n'
+NOT_LOADED = b'load xml file fail\nFatal Error: ReadXMLToPIBFile failed \n'
+DESCRIPTION = '<p>' + '<f><type>System.UInt16</type><value>1</value></f>' * FIELDS + '</p>'
 
 # name, descriptors closed in the child, destination, where standard output goes
 CASES = [
@@ -24,6 +27,7 @@ CASES = [
     ('image is /dev/stdout', (), '/dev/stdout', 'image.bin'),
     ('image is /dev/fd/1', (), '/dev/fd/1', 'image.bin'),
     ('image and output are /dev/null', (), '/dev/null', '/dev/null'),
+    ('output appended to the description', (), 'image.bin', 'fields.xml'),
 ]
 
 
@@ -49,19 +53,24 @@ def run(binary, work, closed, destination, output):
                             preexec_fn=close_descriptors, timeout=60).returncode
     if output:
         stdout.close()
-    with open(image, 'rb') as f:
-        return status, f.read()
+    with open(image, 'rb') as f, open(description, 'rb') as g:
+        return status, f.read(), g.read()
 
 
 def main():
     binary = os.path.abspath(sys.argv[1])
     problems = []
     with tempfile.TemporaryDirectory(prefix='pibgen-stdout-') as work:
-        with open(os.path.join(work, 'fields.xml'), 'w') as f:
-            f.write('<p>' + '<f><type>System.UInt16</type><value>1</value></f>' * FIELDS + '</p>')
         for name, closed, destination, output in CASES:
-            status, image = run(binary, work, closed, destination, output)
-            if output == 'image.bin':
+            with open(os.path.join(work, 'fields.xml'), 'w') as f:
+                f.write(DESCRIPTION)
+            status, image, description = run(binary, work, closed, destination, output)
+            if output == 'fields.xml':
+                # Only the switch lines and the refusal, no trace, follow the description.
+                ok = (status == 1 and image == b'an older image' and
+                      description.startswith(DESCRIPTION.encode() + b'1: S') and
+                      description.endswith(b'image.bin\n' + NOT_LOADED))
+            elif output == 'image.bin':
                 # Refused before truncating: the old bytes stay, the trace follows them.
                 ok = status == 1 and image.startswith(b'an older image1: S') and image.endswith(
                     REFUSED)

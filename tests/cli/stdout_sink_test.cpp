@@ -1,5 +1,6 @@
 #include "cli/stdout_sink.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
@@ -17,10 +18,17 @@ std::atomic<int> alarms{0};
 extern "C" void CountAlarm(int) { alarms.fetch_add(1); }
 
 // Standard output is a pipe read slowly while a timer keeps interrupting the writes: each
-// write comes back short or fails with EINTR, and every byte must still arrive, in order.
-TEST(StdoutSink, SurvivesShortAndInterruptedWrites) {
+// write comes back short or fails with EINTR, or, on a non-blocking pipe, with EAGAIN when the
+// pipe is full. Every byte must still arrive, in order.
+class StdoutSinkTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(StdoutSinkTest, SurvivesShortInterruptedAndRefusedWrites) {
+  alarms = 0;
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
+  if (GetParam()) {
+    ASSERT_EQ(::fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+  }
   const int saved = ::dup(STDOUT_FILENO);
   ASSERT_GE(saved, 0);
   ASSERT_EQ(::dup2(ends[1], STDOUT_FILENO), STDOUT_FILENO);
@@ -67,6 +75,8 @@ TEST(StdoutSink, SurvivesShortAndInterruptedWrites) {
   EXPECT_GT(alarms.load(), 0) << "no write was interrupted";
   EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes arrived";
 }
+
+INSTANTIATE_TEST_SUITE_P(BlockingOrNot, StdoutSinkTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace pibgen

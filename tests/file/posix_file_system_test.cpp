@@ -2,20 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cstddef>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <thread>
 
 #include "scratch_directory.h"
 
@@ -33,28 +36,17 @@ class PosixFileSystemTest : public ::testing::Test {
   static std::string Get(const std::string& path) {
     return pibgen::testing::ScratchDirectory::Get(path);
   }
+  static bool Write(ImageFile* file, const std::string& text) {
+    return file != nullptr &&
+           file->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }
 
   pibgen::testing::ScratchDirectory scratch_{"file-test"};
   const std::string& dir_ = scratch_.Dir();
   PosixFileSystem files_;
 };
 
-TEST_F(PosixFileSystemTest, ReadsWholeRegularFilesOnly) {
-  Put(Path("a.xml"), std::string(100000, 'x'));
-  std::string contents;
-  FileIdentity identity;
-  ASSERT_TRUE(files_.ReadWholeFile(Path("a.xml"), &contents, &identity));
-  EXPECT_EQ(contents, std::string(100000, 'x'));
-  EXPECT_TRUE(identity.known);
-
-  EXPECT_FALSE(files_.ReadWholeFile("", &contents, &identity));
-  EXPECT_FALSE(files_.ReadWholeFile(Path("missing.xml"), &contents, &identity));
-  EXPECT_FALSE(files_.ReadWholeFile(dir_, &contents, &identity));
-  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
-  EXPECT_FALSE(files_.ReadWholeFile(Path("fifo"), &contents, &identity));  // must not block
-}
-
-// Reads the whole file through OpenSource, block bytes at a time.
+// Reads the whole source, block bytes at a time.
 std::string ReadInBlocks(SourceFile& file, size_t block) {
   std::string contents;
   std::string buffer(block, '\0');
@@ -67,17 +59,16 @@ std::string ReadInBlocks(SourceFile& file, size_t block) {
 TEST_F(PosixFileSystemTest, OpensRegularFilesForReadingInBlocks) {
   std::string data;
   for (int i = 0; i < 300000; ++i) data += static_cast<char>(i * 7);
-  Put(Path("image.bin"), data);
-  auto file = files_.OpenSource(Path("image.bin"), nullptr);
-  ASSERT_TRUE(file);
-  EXPECT_EQ(ReadInBlocks(*file, 4096), data);
-  EXPECT_EQ(file->Read(data.data(), 10), 0);  // stays at the end
-
-  Put(Path("empty.bin"), "");
-  auto empty = files_.OpenSource(Path("empty.bin"), nullptr);
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(ReadInBlocks(*empty, 16), "");
-
+  Put(Path("a.xml"), data);
+  for (size_t block : {size_t{7}, size_t{4096}, size_t{1} << 20}) {
+    FileIdentity identity;
+    auto file = files_.OpenSource(Path("a.xml"), &identity);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(identity.known);
+    EXPECT_EQ(ReadInBlocks(*file, block), data);
+    EXPECT_EQ(file->Read(data.data(), 10), 0);  // stays at the end
+    EXPECT_FALSE(file->Changed());
+  }
   EXPECT_FALSE(files_.OpenSource("", nullptr));
   EXPECT_FALSE(files_.OpenSource(Path("missing.bin"), nullptr));
   EXPECT_FALSE(files_.OpenSource(dir_, nullptr));
@@ -85,80 +76,116 @@ TEST_F(PosixFileSystemTest, OpensRegularFilesForReadingInBlocks) {
   EXPECT_FALSE(files_.OpenSource(Path("fifo"), nullptr));  // must not block
 }
 
-TEST_F(PosixFileSystemTest, CreateTruncatesAndWritesReadsBack) {
-  Put(Path("image.bin"), "previous, longer contents");
-  auto image = files_.CreateImage(Path("image.bin"), {});
-  ASSERT_TRUE(image);
-  const uint8_t bytes[] = {1, 2, 3, 4};
-  ASSERT_TRUE(image->Write(bytes, 4));
-  uint64_t length = 0;
-  ASSERT_TRUE(image->Length(&length));
-  EXPECT_EQ(length, 4u);
-  uint8_t back[2] = {};
-  ASSERT_TRUE(image->Seek(2));
-  ASSERT_TRUE(image->Read(back, 2));
-  EXPECT_EQ(back[0], 3);
-  EXPECT_EQ(back[1], 4);
-  EXPECT_FALSE(image->Read(back, 1));  // past the end
-  ASSERT_TRUE(image->Close());
-  EXPECT_EQ(Get(Path("image.bin")), std::string("\x01\x02\x03\x04"));
+TEST_F(PosixFileSystemTest, ASourceWrittenToWhileOpenTellsItChanged) {
+  Put(Path("a.xml"), "<r/>");
+  auto source = files_.OpenSource(Path("a.xml"), nullptr);
+  ASSERT_TRUE(source);
+  const int fd = ::open(Path("a.xml").c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, "<q/>", 4, 0), 4);  // same size; the times tell
+  ::close(fd);
+  timespec stamps[2] = {{0, UTIME_OMIT}, {1, 0}};  // a modification time surely different
+  ASSERT_EQ(::utimensat(AT_FDCWD, Path("a.xml").c_str(), stamps, 0), 0);
+  EXPECT_TRUE(source->Changed());
 }
 
-// Whether another process, as a second pibgen run would, gets the image at path.
-bool CreatedByAnotherProcess(PosixFileSystem& files, const std::string& path) {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(files.CreateImage(path, {}) ? 0 : 1);
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
+TEST_F(PosixFileSystemTest, ReplacesTheDestinationWholeAndKeepsItsPermissions) {
+  Put(Path("image.bin"), "an older image");
+  ASSERT_EQ(::chmod(Path("image.bin").c_str(), 0640), 0);
+  ASSERT_EQ(::link(Path("image.bin").c_str(), Path("hard.bin").c_str()), 0);
+  ASSERT_EQ(::symlink("image.bin", Path("link.bin").c_str()), 0);
+  auto destination = files_.OpenDestination(Path("link.bin"), {});
+  ASSERT_TRUE(destination);
+  ASSERT_TRUE(Write(destination->Replacement(), "new"));
+  const uint8_t stamp = '!';
+  ASSERT_TRUE(destination->Replacement()->WriteAt(1, &stamp, 1));
+  EXPECT_EQ(Get(Path("image.bin")), "an older image");  // nothing shows before the replace
+  ASSERT_TRUE(destination->Replace());
+  EXPECT_EQ(Get(Path("image.bin")), "n!w");
+  EXPECT_EQ(Get(Path("hard.bin")), "an older image");  // a hard link keeps the old file
+  struct stat status;
+  ASSERT_EQ(::lstat(Path("link.bin").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link must stay a link";
+  ASSERT_EQ(::stat(Path("image.bin").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(scratch_.Names(), "hard.bin image.bin link.bin");
 }
 
-TEST_F(PosixFileSystemTest, SecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
-  auto first = files_.CreateImage(Path("image.bin"), {});
-  ASSERT_TRUE(first);
-  const uint8_t byte = 9;
-  ASSERT_TRUE(first->Write(&byte, 1));
-  EXPECT_FALSE(CreatedByAnotherProcess(files_, Path("image.bin")));
-  EXPECT_EQ(Get(Path("image.bin")), "\x09");  // the refused open did not truncate
-  ASSERT_TRUE(first->Close());
-  EXPECT_TRUE(CreatedByAnotherProcess(files_, Path("image.bin")));
+TEST_F(PosixFileSystemTest, ANewImageTakesTheUsualPermissionsAndADroppedOneLeavesNothing) {
+  const mode_t mask = ::umask(022);
+  for (const bool replaced : {false, true}) {
+    auto destination = files_.OpenDestination(Path("new.bin"), {});
+    ASSERT_TRUE(destination);
+    ASSERT_TRUE(Write(destination->Replacement(), "bytes"));
+    if (replaced) {
+      ASSERT_TRUE(destination->Replace());
+    }
+    destination.reset();
+    EXPECT_EQ(scratch_.Names(), replaced ? "new.bin" : "") << replaced;
+  }
+  ::umask(mask);
+  struct stat status;
+  ASSERT_EQ(::stat(Path("new.bin").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0644u);
 }
 
-TEST_F(PosixFileSystemTest, RefusesTheDescriptionItselfUnderAnyName) {
+TEST_F(PosixFileSystemTest, RefusesWhereAnOpenForWritingFails) {
   Put(Path("fields.xml"), "<r/>");
   ASSERT_EQ(::symlink(Path("fields.xml").c_str(), Path("link.bin").c_str()), 0);
   ASSERT_EQ(::link(Path("fields.xml").c_str(), Path("hard.bin").c_str()), 0);
-  std::string contents;
-  FileIdentity identity;
-  ASSERT_TRUE(files_.ReadWholeFile(Path("fields.xml"), &contents, &identity));
-  EXPECT_FALSE(files_.CreateImage(Path("fields.xml"), {&identity, 1}));
-  EXPECT_FALSE(files_.CreateImage(Path("link.bin"), {&identity, 1}));
-  EXPECT_FALSE(files_.CreateImage(Path("hard.bin"), {&identity, 1}));
+  FileIdentity description;
+  ASSERT_TRUE(files_.OpenSource(Path("fields.xml"), &description));
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, Path("socket").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  for (const std::string& path :
+       {std::string(), dir_, Path("missing/image.bin"), Path("fields.xml"), Path("link.bin"),
+        Path("hard.bin"), Path("socket"), Path("image.bin/")}) {
+    EXPECT_FALSE(files_.OpenDestination(path, {&description, 1})) << path;
+  }
+  ::close(listener);
   EXPECT_EQ(Get(Path("fields.xml")), "<r/>");
+  if (::geteuid() != 0) {  // root may write any file
+    Put(Path("read-only.bin"), "old");
+    ASSERT_EQ(::chmod(Path("read-only.bin").c_str(), 0444), 0);
+    EXPECT_FALSE(files_.OpenDestination(Path("read-only.bin"), {}));
+  }
 }
 
-TEST_F(PosixFileSystemTest, RefusesWhatCannotHoldAnImage) {
-  EXPECT_FALSE(files_.CreateImage("", {}));
-  EXPECT_FALSE(files_.CreateImage(dir_, {}));
-  EXPECT_FALSE(files_.CreateImage(Path("missing/image.bin"), {}));
+TEST_F(PosixFileSystemTest, WritesDevicesAndFifosInPlace) {
+  auto null = files_.OpenDestination("/dev/null", {});
+  ASSERT_TRUE(null);
+  EXPECT_EQ(null->Replacement(), nullptr);
+  auto written = null->OpenInPlace();
+  EXPECT_TRUE(Write(written.get(), "gone") && written->Close());
+
+  auto full = files_.OpenDestination("/dev/full", {});
+  if (full) {
+    auto device = full->OpenInPlace();
+    ASSERT_TRUE(device);
+    EXPECT_FALSE(device->WriteZeros(1u << 20)) << "zero runs to a device are real writes";
+  }
+
+  // A FIFO is not refused before a reader opens it; the image waits for one.
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
-  EXPECT_FALSE(files_.CreateImage(Path("fifo"), {}));
-}
-
-TEST_F(PosixFileSystemTest, DiscardEmptiesTheImage) {
-  auto image = files_.CreateImage(Path("image.bin"), {});
-  ASSERT_TRUE(image);
-  const uint8_t bytes[] = {1, 2, 3};
-  ASSERT_TRUE(image->Write(bytes, 3));
-  image->Discard();
-  EXPECT_EQ(Get(Path("image.bin")), "");
+  auto fifo = files_.OpenDestination(Path("fifo"), {});
+  ASSERT_TRUE(fifo);
+  EXPECT_EQ(fifo->Replacement(), nullptr);
+  std::string received;
+  std::thread reader([&] { received = Get(Path("fifo")); });
+  auto pipe = fifo->OpenInPlace();
+  EXPECT_TRUE(Write(pipe.get(), "through") && pipe->Close());
+  pipe.reset();
+  reader.join();
+  EXPECT_EQ(received, "through");
 }
 
 // Zero runs may become holes; whatever the file system does, the bytes read back are exact and
 // every non-zero byte lies in a stretch FindData reports.
 TEST_F(PosixFileSystemTest, ZeroRunsReadBackAsZerosAndDataIsFound) {
-  Put(Path("image.bin"), "stale");
-  auto image = files_.CreateImage(Path("image.bin"), {});
+  auto image = files_.CreateScratchFile();
   ASSERT_TRUE(image);
   const uint8_t head[] = {1, 2, 3};
   const uint8_t middle[] = {4, 5};
@@ -189,28 +216,21 @@ TEST_F(PosixFileSystemTest, ZeroRunsReadBackAsZerosAndDataIsFound) {
     position = end;
   }
   EXPECT_TRUE(found == expected) << "a non-zero byte was outside every data stretch";
-  ASSERT_TRUE(image->Close());
-  EXPECT_TRUE(Get(Path("image.bin")) == expected);
 }
 
-TEST_F(PosixFileSystemTest, ZeroRunsToADeviceAreRealWrites) {
-  auto image = files_.CreateImage("/dev/full", {});
-  if (!image) GTEST_SKIP() << "/dev/full is not available";
-  EXPECT_FALSE(image->WriteZeros(1u << 20));
-}
-
-TEST_F(PosixFileSystemTest, WriteToAFullDeviceFails) {
-  auto image = files_.CreateImage("/dev/full", {});
-  if (!image) GTEST_SKIP() << "/dev/full is not available";
-  const uint8_t byte = 1;
-  EXPECT_FALSE(image->Write(&byte, 1));
+TEST_F(PosixFileSystemTest, ScratchFilesAreSeenByNoOne) {
+  ::setenv("TMPDIR", dir_.c_str(), 1);
+  auto scratch = files_.CreateScratchFile();
+  ::unsetenv("TMPDIR");
+  ASSERT_TRUE(Write(scratch.get(), "held"));
+  EXPECT_EQ(scratch_.Names(), "");
 }
 
 // Runs body in a child process where system call `number` fails with `error` whenever its
-// argument `argument` is `value` (any value if argument is negative). Returns the body's result,
-// or nullopt if the kernel will not filter system calls.
+// argument `argument` is `value` or `other` (any value if argument is negative). Returns the
+// body's result, or nullopt if the kernel will not filter system calls.
 std::optional<bool> WithFailingCall(int number, int argument, uint32_t value, int error,
-                                    const std::function<bool()>& body) {
+                                    const std::function<bool()>& body, uint32_t other = ~0u) {
   const pid_t child = ::fork();
   if (child == 0) {
     const auto fail = static_cast<uint32_t>(SECCOMP_RET_ERRNO | static_cast<uint32_t>(error));
@@ -218,10 +238,11 @@ std::optional<bool> WithFailingCall(int number, int argument, uint32_t value, in
         offsetof(seccomp_data, args) + static_cast<uint32_t>(argument < 0 ? 0 : argument) * 8;
     sock_filter program[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(number), 0, 3),
-        BPF_JUMP(BPF_JMP | BPF_JA, argument < 0 ? 3u : 0u, 0, 0),  // any argument: fail
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(number), 0, 4),
+        BPF_JUMP(BPF_JMP | BPF_JA, argument < 0 ? 4u : 0u, 0, 0),  // any argument: fail
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argument_at),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, other, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, fail),
     };
@@ -238,7 +259,8 @@ std::optional<bool> WithFailingCall(int number, int argument, uint32_t value, in
   return WEXITSTATUS(status) == 0;
 }
 
-// File systems that cannot tell holes, and a close that reports a lost write.
+// File systems that cannot tell holes, a close that reports a lost write, and a folder that
+// takes no new file.
 TEST_F(PosixFileSystemTest, SurvivesSystemCallsThatFail) {
   const std::string path = Path("image.bin");
   const uint8_t data[] = {1, 2, 3, 4};
@@ -247,37 +269,65 @@ TEST_F(PosixFileSystemTest, SurvivesSystemCallsThatFail) {
     int number;
     int argument;
     uint32_t value;
+    uint32_t other;
     int error;
     std::function<bool()> body;
   };
+  const auto tmpfile_flags = static_cast<uint32_t>(O_TMPFILE | O_RDWR | O_CLOEXEC);
+  const auto named_flags = static_cast<uint32_t>(O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC);
   const Case cases[] = {
-      {"no SEEK_DATA: the rest is data", SYS_lseek, 2, SEEK_DATA, EINVAL,
+      {"no SEEK_DATA: the rest is data", SYS_lseek, 2, SEEK_DATA, ~0u, EINVAL,
        [&] {
-         auto image = files_.CreateImage(path, {});
+         auto image = files_.CreateScratchFile();
          uint64_t begin = 0;
          uint64_t end = 0;
          return image && image->Write(data, 4) && image->WriteZeros(5u << 20) &&
                 image->FindData(1, &begin, &end) && begin == 1 && end == 4 + (5u << 20);
        }},
-      {"no SEEK_HOLE: the rest is data", SYS_lseek, 2, SEEK_HOLE, EINVAL,
+      {"no SEEK_HOLE: the rest is data", SYS_lseek, 2, SEEK_HOLE, ~0u, EINVAL,
        [&] {
-         auto image = files_.CreateImage(path, {});
+         auto image = files_.CreateScratchFile();
          uint64_t begin = 0;
          uint64_t end = 0;
          return image && image->Write(data, 4) && image->FindData(2, &begin, &end) && begin == 2 &&
                 end == 4;
        }},
-      {"failed close: the image is emptied", SYS_close, -1, 0, EIO,
+      {"failed close: the old image stays", SYS_close, -1, 0, ~0u, EIO,
        [&] {
-         auto image = files_.CreateImage(path, {});
-         return image && image->Write(data, 4) && !image->Close() && Get(path).empty();
+         auto destination = files_.OpenDestination(path, {});
+         return destination && destination->Replacement()->Write(data, 4) &&
+                !destination->Replace() && Get(path) == "old";
+       }},
+      {"a folder that takes no new file: written in place, locked", SYS_openat, 2, tmpfile_flags,
+       named_flags, EACCES,
+       [&] {
+         auto destination = files_.OpenDestination(path, {});
+         if (!destination || destination->Replacement() != nullptr) return false;
+         // A second run is refused while the first holds the file.
+         const pid_t child = ::fork();
+         if (child == 0) ::_exit(files_.OpenDestination(path, {}) ? 0 : 1);
+         int status = 0;
+         const bool refused =
+             ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 1;
+         auto image = destination->OpenInPlace();
+         return refused && Get(path).empty() && image && image->Write(data, 4) && image->Close() &&
+                Get(path) == "\x01\x02\x03\x04";
+       }},
+      {"a failed write in place empties the file", SYS_openat, 2, tmpfile_flags, named_flags,
+       EACCES,
+       [&] {
+         auto destination = files_.OpenDestination(path, {});
+         auto image = destination ? destination->OpenInPlace() : nullptr;
+         if (!image || !image->Write(data, 4)) return false;
+         image.reset();  // dropped unclosed, as after a failure
+         return Get(path).empty();
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Put(path, "old");
     const std::optional<bool> result =
-        WithFailingCall(c.number, c.argument, c.value, c.error, c.body);
+        WithFailingCall(c.number, c.argument, c.value, c.error, c.body, c.other);
     if (!result) GTEST_SKIP() << "system calls cannot be filtered here";
     EXPECT_TRUE(*result);
   }

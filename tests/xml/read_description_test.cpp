@@ -20,6 +20,7 @@ class PieceSource final : public file::SourceFile {
   PieceSource(std::string text, std::vector<size_t> pieces = {1 << 20},
               size_t fail_after = SIZE_MAX)
       : text_(std::move(text)), pieces_(std::move(pieces)), fail_after_(fail_after) {}
+  bool Changed() override { return false; }
   ptrdiff_t Read(char* data, size_t count) override {
     if (position_ >= fail_after_) return -1;
     const size_t piece = pieces_[turn_++ % pieces_.size()];

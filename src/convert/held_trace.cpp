@@ -1,0 +1,87 @@
+#include "convert/held_trace.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace pibgen {
+
+HeldTrace::HeldTrace(std::unique_ptr<file::ImageFile> scratch) : scratch_(std::move(scratch)) {
+  held_.reserve(kMemoryBudget);
+}
+
+void HeldTrace::Line(std::string_view name, std::string_view text) {
+  const size_t length = name.size() + 2 + text.size() + 1;
+  if (held_.size() + length > kMemoryBudget) {
+    if (!Spill()) return;
+    if (length > kMemoryBudget) {
+      // A long line goes to the scratch file as it is, rather than through memory.
+      for (std::string_view piece : {name, std::string_view("--"), text, std::string_view("\n")}) {
+        if (!SpillText(piece)) return;
+      }
+      return;
+    }
+  }
+  // Appended in place: the buffer never grows past its reserved budget.
+  const size_t at = held_.size();
+  held_.resize(at + length);
+  char* out = held_.data() + at;
+  std::memcpy(out, name.data(), name.size());
+  out += name.size();
+  *out++ = '-';
+  *out++ = '-';
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  out[text.size()] = '\n';
+}
+
+void HeldTrace::Print(std::string_view text) {
+  if (held_.size() + text.size() > kMemoryBudget) {
+    if (!Spill()) return;
+    if (text.size() > kMemoryBudget) {
+      SpillText(text);
+      return;
+    }
+  }
+  held_.append(text);
+}
+
+bool HeldTrace::SpillText(std::string_view text) {
+  if (failed_) return false;
+  try {
+    failed_ =
+        !scratch_ || !scratch_->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+  }
+  if (!failed_) spilled_ += text.size();
+  return !failed_;
+}
+
+bool HeldTrace::Spill() {
+  if (!SpillText(held_)) return false;
+  held_.clear();
+  return true;
+}
+
+bool HeldTrace::Publish(TextSink& out) {
+  if (failed_) return false;
+  if (spilled_ > 0) {
+    if (!scratch_->Seek(0)) return false;
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(spilled_, kMemoryBudget)));
+    for (uint64_t left = spilled_; left > 0;) {
+      const auto take = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+      if (!scratch_->Read(block.data(), take)) {
+        // The trace stops here; what follows must start on a line of its own.
+        if (left < spilled_ && block[block.size() - 1] != '\n') out.Print("\n");
+        return false;
+      }
+      out.Print(std::string_view(reinterpret_cast<const char*>(block.data()), take));
+      left -= take;
+    }
+  }
+  out.Print(held_);
+  return true;
+}
+
+}  // namespace pibgen
