@@ -97,7 +97,7 @@ void FieldCheck::Child(const Field& field, std::string_view name, uint32_t line)
 }
 
 void FieldCheck::End(const Field& field) {
-  const FieldKind kind = KindOf(field.entry.type);
+  const FieldKind kind = field.kind;
   CheckType(field);
   if (IsSized(kind)) CheckSize(field);
   if (IsNumeric(kind)) CheckNumericValue(field);
@@ -135,7 +135,7 @@ void FieldCheck::CheckType(const Field& field) {
 void FieldCheck::CheckSize(const Field& field) {
   if (field.size_line == 0) return;
   const uint32_t line = field.size_line;
-  if (HasNegativeSize(field.entry)) {
+  if (HasNegativeSize(field.kind, field.entry.size)) {
     Failure rule;
     rule.kind = FailureKind::kNegativeSize;
     rule.field = field.index;

@@ -1,19 +1,17 @@
 #include "convert/held_trace.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <vector>
 
 namespace pibgen {
 
-HeldTrace::HeldTrace(std::unique_ptr<file::ImageFile> scratch) : scratch_(std::move(scratch)) {
-  held_.reserve(kMemoryBudget);
-}
+HeldTrace::HeldTrace(std::unique_ptr<file::ImageFile> scratch)
+    : scratch_(std::move(scratch)), held_(new char[kMemoryBudget]) {}
 
 void HeldTrace::Line(std::string_view name, std::string_view text) {
   const size_t length = name.size() + 2 + text.size() + 1;
-  if (held_.size() + length > kMemoryBudget) {
+  if (held_size_ + length > kMemoryBudget) {
     if (!Spill()) return;
     if (length > kMemoryBudget) {
       // A long line goes to the scratch file as it is, rather than through memory.
@@ -23,27 +21,21 @@ void HeldTrace::Line(std::string_view name, std::string_view text) {
       return;
     }
   }
-  // Appended in place: the buffer never grows past its reserved budget.
-  const size_t at = held_.size();
-  held_.resize(at + length);
-  char* out = held_.data() + at;
-  std::memcpy(out, name.data(), name.size());
-  out += name.size();
-  *out++ = '-';
-  *out++ = '-';
-  if (!text.empty()) std::memcpy(out, text.data(), text.size());
-  out[text.size()] = '\n';
+  Hold(name);
+  Hold("--");
+  Hold(text);
+  held_[held_size_++] = '\n';
 }
 
 void HeldTrace::Print(std::string_view text) {
-  if (held_.size() + text.size() > kMemoryBudget) {
+  if (held_size_ + text.size() > kMemoryBudget) {
     if (!Spill()) return;
     if (text.size() > kMemoryBudget) {
       SpillText(text);
       return;
     }
   }
-  held_.append(text);
+  Hold(text);
 }
 
 bool HeldTrace::SpillText(std::string_view text) {
@@ -59,8 +51,8 @@ bool HeldTrace::SpillText(std::string_view text) {
 }
 
 bool HeldTrace::Spill() {
-  if (!SpillText(held_)) return false;
-  held_.clear();
+  if (!SpillText(std::string_view(held_.get(), held_size_))) return false;
+  held_size_ = 0;
   return true;
 }
 
@@ -80,7 +72,7 @@ bool HeldTrace::Publish(TextSink& out) {
       left -= take;
     }
   }
-  out.Print(held_);
+  out.Print(std::string_view(held_.get(), held_size_));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +16,7 @@ namespace pibgen {
 // size is held in the same memory. Published whole, or dropped with the scratch file.
 class HeldTrace final : public TextSink {
  public:
-  static constexpr size_t kMemoryBudget = size_t{1} << 20;
+  static constexpr size_t kMemoryBudget = size_t{64} << 10;
 
   // scratch may be null (none could be made): then only what fits in memory can be held.
   explicit HeldTrace(std::unique_ptr<file::ImageFile> scratch);
@@ -34,9 +35,15 @@ class HeldTrace final : public TextSink {
   // Moves what memory holds to the scratch file.
   bool Spill();
   bool SpillText(std::string_view text);
+  void Hold(std::string_view text) {
+    if (text.empty()) return;
+    std::memcpy(held_.get() + held_size_, text.data(), text.size());
+    held_size_ += text.size();
+  }
 
   std::unique_ptr<file::ImageFile> scratch_;
-  std::string held_;
+  std::unique_ptr<char[]> held_;  // kMemoryBudget bytes, the first held_size_ of them held
+  size_t held_size_ = 0;
   uint64_t spilled_ = 0;
   bool failed_ = false;
 };

@@ -36,7 +36,7 @@ class PibImageFile final : public ByteSink {
   void WriteZeros(uint64_t count) override;
 
   // Bytes written so far: the image's length.
-  uint64_t Length() const { return checksum_.Length(); }
+  uint64_t Length() const { return written_; }
   // Hands the buffered bytes to the file.
   bool Flush();
   // Stores the checksum byte of the bytes written at kChecksumOffset, replacing the field byte
@@ -60,7 +60,8 @@ class PibImageFile final : public ByteSink {
   file::ImageFile* file_ = nullptr;           // where the image is written now
   std::vector<uint8_t> buffer_;
   size_t buffered_ = 0;
-  ImageChecksum checksum_;
+  uint64_t written_ = 0;
+  ImageChecksum checksum_;  // of what has left the buffer
   FailureKind fault_ = FailureKind::kNone;
 };
 

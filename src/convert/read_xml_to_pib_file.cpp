@@ -38,6 +38,8 @@ class Conversion final : public FieldHandler {
     broken_ = true;
     return true;
   }
+  // A conversion's messages number fields without naming them.
+  bool WantsAttributes() const override { return false; }
 
  private:
   HeldTrace& trace_;

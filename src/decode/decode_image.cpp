@@ -68,7 +68,7 @@ class DecodeCheck final : public LayoutPass {
     // Once the image is known not to decode, only the layout is read on, for its length and
     // for what would make a conversion refuse it.
     if (fill_problem_) return true;
-    const bool fill = KindOf(field.entry.type) == FieldKind::kFill;
+    const bool fill = field.kind == FieldKind::kFill;
     const uint64_t end = std::min(field.offset + field.length, cursor_.Length());
     file::ImageCursor::Piece piece;
     for (uint64_t at = field.offset; at < end; at += piece.count) {
@@ -184,7 +184,7 @@ class DecodePrinter final : public LayoutPass {
 
   bool Decode(const Field& field) override {
     OpenRoot();
-    const FieldKind kind = KindOf(field.entry.type);
+    const FieldKind kind = field.kind;
     text_ += field_open_;
     text_ += " offset=\"" + std::to_string(field.offset) + "\" length=\"" +
              std::to_string(field.length) + "\">\n";

@@ -62,10 +62,10 @@ void WriteField(ByteSink& out, const FieldEntry& entry) {
                         static_cast<size_t>(TypeOf(kind)->width));
       return;
     case FieldKind::kByteArray:
-      WriteByteArray(out, entry.value, FieldLength(entry));
+      WriteByteArray(out, entry.value, FieldLength(kind, entry.size));
       return;
     case FieldKind::kFill:
-      out.WriteZeros(FieldLength(entry));
+      out.WriteZeros(FieldLength(kind, entry.size));
       return;
   }
 }

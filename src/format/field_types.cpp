@@ -1,12 +1,17 @@
 #include "format/field_types.h"
 
+#include <cstring>
+
 namespace pibgen {
 
 const FieldType* TypeNamed(std::string_view type) {
-  // Every type name starts "System." and is 11 or more characters: most fill types stop here.
-  if (type.size() < 11 || type.substr(0, 7) != "System.") return nullptr;
+  // Every type name starts "System.": most fill types stop here, and the rest by length.
+  if (type.size() < 8 || std::memcmp(type.data(), "System.", 7) != 0) return nullptr;
   for (const FieldType& known : kFieldTypes) {
-    if (type == known.name) return &known;
+    if (type.size() == known.name.size() &&
+        std::memcmp(type.data() + 7, known.name.data() + 7, type.size() - 7) == 0) {
+      return &known;
+    }
   }
   return nullptr;
 }
@@ -16,14 +21,10 @@ FieldKind KindOf(std::string_view type) {
   return known == nullptr ? FieldKind::kFill : known->kind;
 }
 
-uint64_t FieldLength(const FieldEntry& entry) {
-  const FieldType* type = TypeNamed(entry.type);
+uint64_t FieldLength(FieldKind kind, int32_t size) {
+  const FieldType* type = TypeOf(kind);
   if (type != nullptr && type->width > 0) return type->width;
-  return entry.size > 0 ? static_cast<uint64_t>(entry.size) : 0;
-}
-
-bool HasNegativeSize(const FieldEntry& entry) {
-  return entry.size < 0 && IsSized(KindOf(entry.type));
+  return size > 0 ? static_cast<uint64_t>(size) : 0;
 }
 
 }  // namespace pibgen

@@ -63,9 +63,15 @@ inline bool IsNumeric(FieldKind kind) { return !IsSized(kind); }
 
 // How many bytes a field takes in the image: a numeric type's width, or the size of a sized
 // field. A negative size is a broken rule (read_fields.h); here it counts as 0.
-uint64_t FieldLength(const FieldEntry& entry);
+uint64_t FieldLength(FieldKind kind, int32_t size);
+inline uint64_t FieldLength(const FieldEntry& entry) {
+  return FieldLength(KindOf(entry.type), entry.size);
+}
 
 // The rule no image can meet: a sized field with a negative size.
-bool HasNegativeSize(const FieldEntry& entry);
+inline bool HasNegativeSize(FieldKind kind, int32_t size) { return size < 0 && IsSized(kind); }
+inline bool HasNegativeSize(const FieldEntry& entry) {
+  return HasNegativeSize(KindOf(entry.type), entry.size);
+}
 
 }  // namespace pibgen

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <memory>
 
-#include "format/field_types.h"
 #include "format/parse_decimal.h"
 
 namespace pibgen {
@@ -23,6 +22,7 @@ class FieldCollector final : public xml::DescriptionHandler {
   explicit FieldCollector(FieldHandler& handler) : handler_(handler) {}
 
   const Failure& broken() const { return broken_; }
+  bool WantsAttributes() const override { return handler_.WantsAttributes(); }
 
   bool Root(std::string_view name, std::span<const xml::Attribute> attributes,
             std::span<const xml::Namespace> namespaces, uint32_t line) override {
@@ -71,8 +71,9 @@ class FieldCollector final : public xml::DescriptionHandler {
   }
 
   bool EndField() override {
-    field_.length = FieldLength(field_.entry);
-    if (HasNegativeSize(field_.entry)) {
+    field_.kind = KindOf(field_.entry.type);
+    field_.length = FieldLength(field_.kind, field_.entry.size);
+    if (HasNegativeSize(field_.kind, field_.entry.size)) {
       Failure rule;
       rule.kind = FailureKind::kNegativeSize;
       rule.line = field_.size_line;

@@ -8,6 +8,7 @@
 #include "file/file_system.h"
 #include "format/failure.h"
 #include "format/field_entry.h"
+#include "format/field_types.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -21,7 +22,8 @@ struct Field {
   std::string name;    // its "name" attribute, when named
   bool named = false;
   FieldEntry entry;
-  std::string size_text;  // the text of the size child that counts
+  FieldKind kind = FieldKind::kFill;  // of entry.type, once the field has ended
+  std::string size_text;              // the text of the size child that counts
   // Lines of the type, size and value children that count; 0 for one not (yet) seen.
   uint32_t type_line = 0;
   uint32_t size_line = 0;
@@ -57,6 +59,10 @@ class FieldHandler {
   // element (no field comes of it), or a field of negative size (its EndField follows if the
   // read goes on).
   virtual bool Broken(const Failure& rule) = 0;
+  // Whether fields are to be named (by their "name" attribute, as messages name them), and Root
+  // and BeginField given the attributes and namespaces; without, a large description reads
+  // faster.
+  virtual bool WantsAttributes() const { return true; }
 };
 
 // Reads the description from source and hands it to handler. Returns what makes it unusable:

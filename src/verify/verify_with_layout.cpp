@@ -163,7 +163,7 @@ class FieldComparison final : public LayoutPass {
     std::string line = image_path_ + ": " + FieldLabel(field.index, field.named, field.name) +
                        " at offset " + std::to_string(field.offset) + ", " +
                        std::to_string(field.length) + " bytes: ";
-    const FieldKind kind = KindOf(field.entry.type);
+    const FieldKind kind = field.kind;
     const bool numeric = IsNumeric(kind);
     const bool whole = field.length <= kShownBytes;
     const bool complete = whole && image_shown_.size() == field.length;

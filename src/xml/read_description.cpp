@@ -15,11 +15,9 @@
 namespace pibgen::xml {
 namespace {
 
-// Entities may add this much text beyond what the input holds, and this many nodes beyond one
-// for every two bytes read; past that the description counts as an expansion bomb.
+// See ExpansionBudget.
 constexpr uint64_t kExpansionAllowance = uint64_t{16} << 20;
 constexpr uint64_t kNodeAllowance = uint64_t{1} << 20;
-constexpr size_t kBlockSize = size_t{256} << 10;
 constexpr uint32_t kMaxDepth = 256;  // libxml2's own, without XML_PARSE_HUGE
 constexpr uint32_t kInRoot = 1, kInField = 2, kInChild = 3;  // depths of open elements
 
@@ -69,12 +67,37 @@ ReadFailure Classify(const xmlError& error) {
 
 void IgnoreMessage(void*, const char*, ...) {}
 
+// Counts the text kept and the nodes met against what the input read so far allows: entities
+// may add kExpansionAllowance of text beyond what the input holds, and kNodeAllowance nodes
+// beyond one for every two bytes read. Past that the description counts as an expansion bomb.
+class ExpansionBudget {
+ public:
+  // Whether chars and nodes more still fit; the limits move up only as the input is read.
+  bool Spend(uint64_t chars, uint64_t nodes, uint64_t bytes_read) {
+    chars_ += chars;
+    nodes_ += nodes;
+    return (chars_ <= chars_limit_ && nodes_ <= nodes_limit_) || Recount(bytes_read);
+  }
+  // Text counted that was not kept after all.
+  void Return(uint64_t chars) { chars_ -= chars; }
+
+ private:
+  [[gnu::noinline]] bool Recount(uint64_t bytes_read) {
+    chars_limit_ = bytes_read + kExpansionAllowance;
+    nodes_limit_ = bytes_read / 2 + kNodeAllowance;
+    return chars_ <= chars_limit_ && nodes_ <= nodes_limit_;
+  }
+
+  uint64_t chars_ = 0, nodes_ = 0, chars_limit_ = 0, nodes_limit_ = 0;
+};
+
 // One SAX2 parse of the description. Nothing outside the source is read or even looked up:
 // every external entity and DTD is refused before libxml2 could name its path to the system.
 class Reader {
  public:
   Reader(file::SourceFile& source, DescriptionHandler& handler)
-      : source_(source), handler_(handler), block_(kBlockSize) {}
+      : source_(source), handler_(handler), wants_attributes_(handler.WantsAttributes()) {}
+  // Sets libxml2 up, parses the whole source into the handler, and says how it went.
   ReadResult Run();
 
   void Note(ReadFailure failure, uint32_t line) {
@@ -115,6 +138,11 @@ class Reader {
   }
 
  private:
+  static void SetUpLibxml();
+  static xmlSAXHandler Handlers();
+  bool CreateContext(xmlSAXHandler& content);
+  ReadResult Finish();
+
   // Runs a content callback's step unless the read failed; an exception must not reach libxml2.
   template <typename Step>
   static void Guard(void* ctx, Step step) {
@@ -127,25 +155,21 @@ class Reader {
       reader.Fail(ReadFailure::kBeyondBounds);
     }
   }
-  // Hands libxml2 the pieces it asks for out of large reads of the source. Short reads are
-  // gathered up: the parser needs the first bytes together to tell the encoding.
+  // Reads what libxml2 asks for straight into its buffer, which stays warm in the cache. Short
+  // reads are gathered up: the parser needs the first bytes together to tell the encoding.
   static int Read(void* self, char* buffer, int length) {
     Reader& r = *static_cast<Reader*>(self);
-    if (r.block_begin_ == r.block_end_) {
-      r.block_begin_ = r.block_end_ = 0;
-      while (!r.at_end_ && r.block_end_ < kBlockSize) {
-        const size_t room = kBlockSize - r.block_end_;
-        const ptrdiff_t piece = r.source_.Read(r.block_.data() + r.block_end_, room);
-        if (piece < 0 || static_cast<size_t>(piece) > room) return r.unreadable_ = true, -1;
-        r.at_end_ = piece == 0;
-        r.block_end_ += static_cast<size_t>(piece);
-        r.bytes_read_ += static_cast<uint64_t>(piece);
-      }
+    const auto wanted = static_cast<size_t>(std::max(length, 0));
+    size_t filled = 0;
+    while (!r.at_end_ && filled < wanted) {
+      const ptrdiff_t piece = r.source_.Read(buffer + filled, wanted - filled);
+      if (piece < 0 || static_cast<size_t>(piece) > wanted - filled)
+        return r.unreadable_ = true, -1;
+      r.at_end_ = piece == 0;
+      filled += static_cast<size_t>(piece);
+      r.bytes_read_ += static_cast<uint64_t>(piece);
     }
-    const size_t take = std::min(size_t(std::max(length, 0)), r.block_end_ - r.block_begin_);
-    std::memcpy(buffer, r.block_.data() + r.block_begin_, take);
-    r.block_begin_ += take;
-    return static_cast<int>(take);
+    return static_cast<int>(filled);
   }
   void Stop(void* ctx) {
     auto* context = static_cast<xmlParserCtxt*>(ctx);
@@ -163,15 +187,10 @@ class Reader {
   void Deliver(bool go_on) {
     if (!go_on) Fail(ReadFailure::kStopped);
   }
-  // Counts text kept and nodes met against what the input allows; false once the read failed.
+  // Counts text kept and nodes met against the budget; false once the read failed.
   bool Spend(uint64_t chars, uint64_t nodes) {
-    chars_ += chars;
-    nodes_ += nodes;
-    if (chars_ > chars_limit_ || nodes_ > nodes_limit_) [[unlikely]] {
-      chars_limit_ = bytes_read_ + kExpansionAllowance;
-      nodes_limit_ = bytes_read_ / 2 + kNodeAllowance;
-      if (chars_ > chars_limit_ || nodes_ > nodes_limit_) Fail(ReadFailure::kBeyondBounds);
-    }
+    if (!budget_.Spend(chars, nodes, bytes_read_)) [[unlikely]]
+      Fail(ReadFailure::kBeyondBounds);
     return failure_ == ReadFailure::kNone;
   }
   uint32_t Line() const { return InputLine(static_cast<xmlParserCtxt*>(ctx_), true); }
@@ -180,12 +199,12 @@ class Reader {
   void CloseRun() {
     if (depth_ >= kInChild) {
       if (!Visible(std::string_view(text_).substr(run_start_))) {
-        chars_ -= text_.size() - run_start_;
+        budget_.Return(text_.size() - run_start_);
         text_.resize(run_start_);
       }
       run_start_ = text_.size();
     } else if (!run_visible_) {
-      chars_ -= run_chars_;
+      budget_.Return(run_chars_);
     } else if (depth_ == kInField && failure_ == ReadFailure::kNone) {
       Deliver(handler_.FieldChild(NodeKind::kText, "#text", Trim(text_), child_line_));
     }
@@ -206,9 +225,22 @@ class Reader {
       run_start_ = 0;
       return;
     }
-    if (depth_ > kInField) return;
-    // The root or a field, with its attributes: five pointers each, to the local name, the
-    // prefix, the namespace, and the value's start and end.
+    if (depth_ <= kInField) OpenRootOrField(name, declared, declarations, count, attributes);
+  }
+
+  // The root or a field, with its attributes and namespace declarations.
+  [[gnu::noinline]] void OpenRootOrField(std::string_view name, int declared,
+                                         const xmlChar** declarations, int count,
+                                         const xmlChar** attributes) {
+    // Five pointers an attribute: to the local name, the prefix, the namespace, and the
+    // value's start and end. Values count against the budget, whether handed on or not.
+    if (!wants_attributes_) {
+      uint64_t value_chars = 0;
+      for (int i = 0; i < count; ++i)
+        value_chars += size_t(attributes[5 * i + 4] - attributes[5 * i + 3]);
+      count = declared = 0;
+      if (!Spend(value_chars, 0)) return;
+    }
     attributes_.resize(size_t(count));
     if (qualified_names_.size() < attributes_.size()) qualified_names_.resize(attributes_.size());
     uint64_t value_chars = 0;
@@ -221,7 +253,7 @@ class Reader {
       attributes_[i] = {attribute_name, View(attribute[3], int(attribute[4] - attribute[3]))};
       value_chars += attributes_[i].value.size();
     }
-    // Namespace declarations: two pointers each, to the prefix (null for xmlns="...") and URI.
+    // Two pointers a declaration: to the prefix (null for xmlns="...") and the URI.
     namespaces_.resize(size_t(declared));
     for (size_t i = 0; i < namespaces_.size(); ++i) {
       namespaces_[i] = {View(declarations[2 * i]), View(declarations[2 * i + 1])};
@@ -252,21 +284,28 @@ class Reader {
     } else if (depth_ > 0) {
       run_chars_ += text.size();
       // A stopped parser may have freed the text.
-      if (!Spend(text.size(), 0) || !(run_visible_ || Visible(text))) return;
-      if (run_visible_ && depth_ == kInField) text_.append(text);
-      if (run_visible_) return;
-      // Visible text directly in the root or in a field is on the line of its first visible
-      // character: the parser reports text once it has read it, so the line feeds after it back.
-      run_visible_ = true;
-      const auto visible = std::find_if_not(text.begin(), text.end(), IsXmlSpace);
-      const auto after = static_cast<uint32_t>(std::count(visible, text.end(), '\n'));
-      child_line_ = std::max(Line(), after + 1) - after;
-      if (!Spend(0, 1)) return;
-      if (depth_ == kInRoot) {
-        return Deliver(handler_.OtherRootChild(++root_children_, NodeKind::kText, child_line_));
+      if (!Spend(text.size(), 0)) return;
+      if (!run_visible_) {
+        if (Visible(text)) StartVisibleRun(text);
+      } else if (depth_ == kInField) {
+        text_.append(text);
       }
-      text_.assign(visible, text.end());
     }
+  }
+
+  // Visible text directly in the root or in a field: no field in the one, a child of its own in
+  // the other. It is on the line of its first visible character: the parser reports text once
+  // it has read it, so the line feeds after it count back.
+  [[gnu::noinline]] void StartVisibleRun(std::string_view text) {
+    run_visible_ = true;
+    const auto visible = std::find_if_not(text.begin(), text.end(), IsXmlSpace);
+    const auto after = static_cast<uint32_t>(std::count(visible, text.end(), '\n'));
+    child_line_ = std::max(Line(), after + 1) - after;
+    if (!Spend(0, 1)) return;
+    if (depth_ == kInRoot) {
+      return Deliver(handler_.OtherRootChild(++root_children_, NodeKind::kText, child_line_));
+    }
+    text_.assign(visible, text.end());
   }
 
   // A node that is whole in one callback: CDATA, a comment, a processing instruction.
@@ -285,16 +324,16 @@ class Reader {
 
   file::SourceFile& source_;
   DescriptionHandler& handler_;
+  const bool wants_attributes_;
   xmlParserCtxt* main_ = nullptr;  // the document's parser context; ctx_ the running callback's
   void* ctx_ = nullptr;
   ReadFailure failure_ = ReadFailure::kNone;
-  std::vector<char> block_;
   // The run of characters since the last node, which forms no node if it is only white space,
   // began at run_start_ in text_ and counted run_chars_.
   bool unreadable_ = false, at_end_ = false, had_root_ = false, run_visible_ = false;
-  size_t block_begin_ = 0, block_end_ = 0, run_start_ = 0;
-  uint64_t bytes_read_ = 0, chars_ = 0, nodes_ = 0, chars_limit_ = 0, nodes_limit_ = 0,
-           run_chars_ = 0;
+  size_t run_start_ = 0;
+  uint64_t bytes_read_ = 0, run_chars_ = 0;
+  ExpansionBudget budget_;
   uint32_t line_ = 0, depth_ = 0, root_children_ = 0, child_line_ = 0;
   std::vector<Attribute> attributes_;
   std::vector<Namespace> namespaces_;
@@ -305,9 +344,8 @@ class Reader {
   std::string_view child_name_;
 };
 
-ReadResult Reader::Run() {
-  // libxml2 prints nothing of its own; its error functions belong to the thread. Before 2.14
-  // the only way to refuse a resource is the process-wide loader.
+void Reader::SetUpLibxml() {
+  // Once a process. Before 2.14 the only way to refuse a resource is the process-wide loader.
   [[maybe_unused]] static const bool set_up = [] {
     xmlInitParser();
 #if LIBXML_VERSION < 21400
@@ -320,8 +358,12 @@ ReadResult Reader::Run() {
 #endif
     return true;
   }();
+  // libxml2 prints nothing of its own; its error functions belong to the thread.
   xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
   xmlSetStructuredErrorFunc(nullptr, [](void*, ErrorPointer) {});
+}
+
+xmlSAXHandler Reader::Handlers() {
   // libxml2's own handling of the DTD and internal entities, the guards, the content callbacks.
   // The external subset is never read: its declarations do not exist.
   xmlSAXHandler content;
@@ -367,10 +409,14 @@ ReadResult Reader::Run() {
     Guard(ctx,
           [&](Reader& r) { r.Leaf(NodeKind::kProcessingInstruction, View(target), View(data)); });
   };
+  return content;
+}
+
+bool Reader::CreateContext(xmlSAXHandler& content) {
   // The source is the caller's to close; libxml2 gets a no-op.
   main_ = xmlCreateIOParserCtxt(
       &content, nullptr, Read, [](void*) { return 0; }, this, XML_CHAR_ENCODING_NONE);
-  if (main_ == nullptr) return {ReadFailure::kBeyondBounds, 0, {}, 0};
+  if (main_ == nullptr) return false;
 #if LIBXML_VERSION >= 21400
   xmlCtxtSetPrivate(main_, this);
   // The flags' type changed within 2.14's lifetime, so it is left to the compiler.
@@ -393,7 +439,10 @@ ReadResult Reader::Run() {
 #endif
   // Entities become their text. Errors stay on: from 2.13 the option would hide them from OnError.
   xmlCtxtUseOptions(main_, XML_PARSE_NOENT | XML_PARSE_NONET | kNoExternalEntities);
-  xmlParseDocument(main_);
+  return true;
+}
+
+ReadResult Reader::Finish() {
   ctx_ = nullptr;
   CloseRun();
 #if LIBXML_VERSION >= 21400
@@ -409,6 +458,14 @@ ReadResult Reader::Run() {
   if (unreadable_) return {ReadFailure::kUnreadable, 0, {}, bytes_read_};
   if (bytes_read_ == 0) return {ReadFailure::kNotWellFormed, 1, {}, 0};  // libxml2 needs bytes
   return {failure_, failure_ == ReadFailure::kNone ? 0 : line_, entity_, bytes_read_};
+}
+
+ReadResult Reader::Run() {
+  SetUpLibxml();
+  xmlSAXHandler content = Handlers();
+  if (!CreateContext(content)) return {ReadFailure::kBeyondBounds, 0, {}, 0};
+  xmlParseDocument(main_);
+  return Finish();
 }
 
 }  // namespace

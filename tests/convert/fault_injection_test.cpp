@@ -235,8 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"two_bytes_on_disk", kTwoBytes, Where::kDisk},
         FaultCase{"empty_on_disk", kEmpty, Where::kDisk},
         // A trace longer than is held in memory, and an image of several blocks.
-        FaultCase{"several_blocks_in_place", ByteArrayOfHexLength(2500000), Where::kMemoryInPlace},
-        FaultCase{"several_blocks_on_disk", ByteArrayOfHexLength(2500000), Where::kDisk},
+        FaultCase{"several_blocks_in_place", ByteArrayOfHexLength(200000), Where::kMemoryInPlace},
+        FaultCase{"several_blocks_on_disk", ByteArrayOfHexLength(200000), Where::kDisk},
         FaultCase{"zero_runs_in_place", kZeroRuns, Where::kMemoryInPlace},
         FaultCase{"zero_runs_on_disk", kZeroRuns, Where::kDisk}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
