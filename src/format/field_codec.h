@@ -40,14 +40,14 @@ struct FieldBytes final : ByteSink {
 };
 
 // Encoding: appends the field's FieldLength(entry) bytes. The numeric types write the low
-// bytes of ParseDecimal(value), little-endian; System.Byte[] its value decoded by
+// bytes of ParseDecimal(value), little-endian; the byte array its value decoded by
 // HexStringToBytes and zeros after what the value reaches; a fill its size in zeros. A
 // negative size writes nothing.
 void WriteField(ByteSink& out, const FieldEntry& entry);
 
 // Decoding: the <value> text that writes a numeric field's image bytes (as many as the
-// kind's width) back unchanged: System.UInt16 0 to 65535, System.Byte 0 to 255, System.UInt32
-// and System.Int32 as signed decimal. Empty for the sized kinds.
+// kind's width) back unchanged: unsigned decimal for the 16- and 8-bit types, signed decimal
+// for the 32-bit ones. Empty for the sized kinds.
 std::string NumericValueText(FieldKind kind, const uint8_t* bytes);
 
 }  // namespace pibgen

@@ -7,7 +7,7 @@
 
 namespace pibgen {
 
-// Reading hex: a System.Byte[] value to its bytes.
+// Reading hex: a byte array value to its bytes.
 //
 // Fills count bytes from the first 2 * count characters (UTF-16 code units) of text, two
 // characters a byte, with no validation: each character is upper-cased (a to z only) and cut

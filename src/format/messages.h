@@ -12,8 +12,8 @@ namespace pibgen {
 
 // The conversion's: one line for the failure, then kConversionFailed.
 inline constexpr std::string_view kConversionFailed = "Fatal Error: ReadXMLToPIBFile failed \n";
-// "load xml file fail\n", "create pib file fail\n", ..., or for a broken rule
-// "SOURCE:LINE: field N has a negative size (S)\n".
+// One fixed line for each step that failed, or for a broken rule the source, the line, the
+// field and the rule.
 std::string ConversionMessage(const Failure& failure, std::string_view source);
 
 // Before anything runs: a switch whose path is longer than any system takes.
@@ -26,8 +26,7 @@ inline constexpr std::string_view kDecodeNeedsALayout = "--decode needs --layout
 std::string FieldLabel(uint32_t field, bool named, std::string_view name);
 
 // What --check says of a description a conversion refuses, and --verify and --decode of such a
-// layout: "not well-formed XML", "field 2 is a comment, not an element; the conversion refuses
-// the description", ...
+// layout: why it does not load, or which rule it breaks and that the conversion refuses it.
 std::string RefusalWords(const Failure& failure);
 // "PATH:LINE: error: MESSAGE\n" (or "warning:"), without ":LINE" for line 0.
 std::string FindingLine(std::string_view path, uint32_t line, bool error, std::string_view message);

@@ -1,5 +1,7 @@
 #include "format/quote_text.h"
 
+#include "format/hex.h"
+
 namespace pibgen {
 namespace {
 constexpr size_t kShownBytes = 40;
@@ -22,10 +24,8 @@ std::string QuoteText(std::string_view text) {
     } else if (c == '\t') {
       out += "\\t";
     } else if (byte < 0x20 || byte == 0x7F) {
-      constexpr char kDigits[] = "0123456789ABCDEF";
       out += "\\x";
-      out += kDigits[byte >> 4];
-      out += kDigits[byte & 0x0F];
+      out += HexByte(byte);
     } else {
       out += c;
     }

@@ -16,7 +16,7 @@ namespace pibgen {
 //       description 01 00 00 00 (1)
 //   IMAGE: field 5 at offset 13, 4096 bytes: 3 bytes differ, the first at offset 20: image
 //       01 02 03 04 05 06 07 08 ..., description 00 00 00 00 00 00 00 00 ...
-//   IMAGE: 40 bytes, the layout gives 41
+//   (a line for a length that differs, messages.h)
 //   IMAGE: checksum byte: image 36, description 35
 // A layout a conversion refuses is refused as --check reports it (LAYOUT:LINE: error: ...).
 bool VerifyWithLayout(const std::string& image_path, const std::string& layout_path,

@@ -114,7 +114,7 @@ std::string HelpOnType(const std::string& type) {
   return "";
 }
 
-// Every type the encoder knows is in the help, with the width the encoder gives it.
+// Every type pibgen encodes is in the help, with the width it takes in the image.
 TEST(UsageText, HelpNamesEveryTypeWithItsWidth) {
   for (const char* type : {"System.UInt16", "System.Byte", "System.UInt32", "System.Int32"}) {
     const uint64_t width = FieldLength(FieldEntry{type, 0, ""});

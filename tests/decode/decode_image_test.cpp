@@ -65,6 +65,41 @@ TEST(DecodeImage, PrintsADescriptionThatRebuildsTheImage) {
   EXPECT_EQ(Convert(files, out.Text()), image);
 }
 
+// Namespace declarations are written where the description made them, so that prefixed
+// element and attribute names stay bound and the decoded description converts back to the
+// same image.
+TEST(DecodeImage, KeepsTheNamespacesItNeeds) {
+  const std::string first = "<type>System.UInt16</type><value>513</value>";
+  const std::string second = "<f><type>System.Byte[]</type><size>2</size><value>abcd</value></f>";
+  for (const std::string& layout : {
+           "<p:pib xmlns:p='urn:p'><p:f p:n='1'>" + first + "</p:f>" + second + "</p:pib>",
+           "<pib xmlns='urn:d'><f>" + first + "</f>" + second + "</pib>",
+           "<pib><q:f xmlns:q='urn:q' xmlns='urn:f' q:n='&amp;'>" + first + "</q:f>" + second +
+               "</pib>",
+           "<pib xmlns:a='urn:a&amp;b'><f a:name='x' xmlns:b='urn:b' b:c='y'>" + first + "</f>" +
+               second + "</pib>",
+       }) {
+    file::MemoryFileSystem files;
+    files.SetFile("layout.xml", layout);
+    files.SetFile("image.bin", Convert(files, layout));
+    testing::TextCapture out;
+    ASSERT_TRUE(DecodeImage("image.bin", "layout.xml", files, out)) << out.Text();
+    EXPECT_EQ(Convert(files, out.Text()), files.File("image.bin")) << out.Text();
+  }
+  file::MemoryFileSystem files;
+  const std::string layout =
+      "<p:pib xmlns:p='urn:p' xmlns='urn:d'><p:f p:n='1'>" + first + "</p:f></p:pib>";
+  files.SetFile("layout.xml", layout);
+  files.SetFile("image.bin", Convert(files, layout));
+  testing::TextCapture out;
+  ASSERT_TRUE(DecodeImage("image.bin", "layout.xml", files, out));
+  EXPECT_EQ(out.Text(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<p:pib xmlns:p=\"urn:p\" xmlns=\"urn:d\">\n"
+            "  <p:f p:n=\"1\" offset=\"0\" length=\"2\">\n"
+            "    <type>System.UInt16</type>\n    <value>513</value>\n  </p:f>\n</p:pib>\n");
+}
+
 TEST(DecodeImage, RefusesWithOneLineNamingTheFirstReason) {
   struct Case {
     std::string layout;

@@ -4,7 +4,7 @@
 Usage: check_messages_documented.py SOURCE_DIR
 
 The fixed messages are found in the sources (every string literal ending in "fail\\n" or
-"failed \\n"), so a new one cannot be added without documenting it; the pieces of the
+"failed \\n", in a source file or a header), so a new one cannot be added without documenting it; the pieces of the
 messages built at run time are listed here.
 """
 import glob
@@ -38,7 +38,7 @@ def plain_roff(text):
 def main():
     source = sys.argv[1]
     fixed = set()
-    for path in glob.glob(os.path.join(source, 'src', '**', '*.cpp'), recursive=True):
+    for path in glob.glob(os.path.join(source, 'src', '**', '*.[ch]*'), recursive=True):
         with open(path) as f:
             fixed.update(re.findall(r'"([^"\\]*fail(?:ed )?)\\n"', f.read()))
     if len(fixed) < 2:
