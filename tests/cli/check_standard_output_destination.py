@@ -8,6 +8,7 @@ descriptor 1; a destination that is where standard output already goes is refuse
 truncated. /dev/null as both stays allowed.
 """
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -15,6 +16,9 @@ import zlib
 
 FIELDS = 3000  # the trace outgrows the output buffer: it is written during the conversion
 REFUSED = b'create pib file fail\nFatal Error: ReadXMLToPIBFile failed \n'
+# A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
+# Windows build); a native one runs as it is.
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 # name, descriptors closed in the child, destination, where standard output goes
 CASES = [
@@ -44,8 +48,8 @@ def run(binary, work, closed, destination, output):
         for fd in closed:
             os.close(fd)
 
-    status = subprocess.run([binary, '-S' + description, '-D' + destination], cwd=work,
-                            stdout=stdout, stderr=subprocess.DEVNULL,
+    status = subprocess.run(EMULATOR + [binary, '-S' + description, '-D' + destination],
+                            cwd=work, stdout=stdout, stderr=subprocess.DEVNULL,
                             preexec_fn=close_descriptors, timeout=60).returncode
     if output:
         stdout.close()
