@@ -3,6 +3,7 @@
 # protector and _FORTIFY_SOURCE. Where dpkg-buildflags is installed its values are used
 # (hardening=+all, without its -g, -O and prefix maps, which the build type and
 # reproducible_paths.cmake set); elsewhere the same flags as far as the toolchain takes them.
+# Windows builds (MinGW) get the stack protector, _FORTIFY_SOURCE, ASLR and DEP.
 # Debug builds (the sanitizer and coverage builds) and fuzz builds are left alone:
 # _FORTIFY_SOURCE needs optimisation and would hide faults from the sanitizers.
 option(PIBGEN_HARDENING "Harden optimised builds (PIE, RELRO, BIND_NOW, stack protector, FORTIFY)"
@@ -16,7 +17,15 @@ check_pie_supported(LANGUAGES C CXX)
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 find_program(PIBGEN_DPKG_BUILDFLAGS dpkg-buildflags)
-if(PIBGEN_DPKG_BUILDFLAGS)
+if(MINGW)
+  # A Windows program: the host's dpkg-buildflags speaks for ELF linkers. The stack protector
+  # and _FORTIFY_SOURCE's checked calls live in MinGW's libssp, which -fstack-protector-strong
+  # brings into the link; ASLR (above 4 GB too) and DEP are flags in the PE header.
+  set(pibgen_hardening_CPPFLAGS -D_FORTIFY_SOURCE=2)
+  set(pibgen_hardening_CXXFLAGS -fstack-protector-strong -Wformat -Werror=format-security)
+  set(pibgen_hardening_LDFLAGS -fstack-protector-strong -Wl,--dynamicbase -Wl,--nxcompat
+                               -Wl,--high-entropy-va)
+elseif(PIBGEN_DPKG_BUILDFLAGS)
   set(pibgen_hardening_flags)
   foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
     execute_process(

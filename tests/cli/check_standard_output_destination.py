@@ -9,6 +9,7 @@ description that standard output is appended to, before it is read: the trace ne
 the description, and the image stays as it was. /dev/null as both stays allowed.
 """
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -18,6 +19,9 @@ FIELDS = 3000  # the trace outgrows the output buffer: it is written during the 
 REFUSED = b'create pib file fail\nFatal Error: ReadXMLToPIBFile failed \n'
 NOT_LOADED = b'load xml file fail\nFatal Error: ReadXMLToPIBFile failed \n'
 DESCRIPTION = '<p>' + '<f><type>System.UInt16</type><value>1</value></f>' * FIELDS + '</p>'
+# A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
+# Windows build); a native one runs as it is.
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 # name, descriptors closed in the child, destination, where standard output goes
 CASES = [
@@ -48,8 +52,8 @@ def run(binary, work, closed, destination, output):
         for fd in closed:
             os.close(fd)
 
-    status = subprocess.run([binary, '-S' + description, '-D' + destination], cwd=work,
-                            stdout=stdout, stderr=subprocess.DEVNULL,
+    status = subprocess.run(EMULATOR + [binary, '-S' + description, '-D' + destination],
+                            cwd=work, stdout=stdout, stderr=subprocess.DEVNULL,
                             preexec_fn=close_descriptors, timeout=60).returncode
     if output:
         stdout.close()

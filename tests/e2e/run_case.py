@@ -24,6 +24,7 @@ Always checked: nothing on standard error, and the files from files/ and generat
 Also reported: the run's wall time and peak memory (maximum resident set of the process).
 """
 import os
+import shlex
 import shutil
 import signal
 import subprocess
@@ -34,6 +35,9 @@ import time
 
 SKIP = 77  # CTest's skip code for this driver (SKIP_RETURN_CODE)
 IMAGE = 'image.bin'
+# A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
+# Windows build); a native one runs as it is.
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
 def read_hex(path):
@@ -188,7 +192,8 @@ def run_case(binary, case):
 
         with open(os.path.join(case, 'args'), encoding='utf-8') as f:
             args = f.read().splitlines()
-        status, stdout, stderr, seconds, peak = run_measured([binary] + args, work, limit)
+        command = EMULATOR + [binary] + args
+        status, stdout, stderr, seconds, peak = run_measured(command, work, limit)
 
         expected_status = 0
         if case_file(case, 'status'):

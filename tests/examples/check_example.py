@@ -10,9 +10,14 @@ runs to the end of the line. The run must exit 0, print nothing on standard erro
 trace without a failure message, and leave exactly those bytes.
 """
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
+
+# A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
+# Windows build); a native one runs as it is.
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
 def read_annotated_hex(path):
@@ -22,11 +27,11 @@ def read_annotated_hex(path):
 
 def read_back(binary, description, image, expected, work):
     problems = []
-    verify = subprocess.run([binary, '--verify=' + image, '--layout=' + description],
+    verify = subprocess.run(EMULATOR + [binary, '--verify=' + image, '--layout=' + description],
                             capture_output=True, timeout=15)
     if verify.returncode != 0 or b': matches ' not in verify.stdout:
         problems.append('--verify --layout: %r' % verify.stdout[:500])
-    decode = subprocess.run([binary, '--decode=' + image, '--layout=' + description],
+    decode = subprocess.run(EMULATOR + [binary, '--decode=' + image, '--layout=' + description],
                             capture_output=True, timeout=15)
     if decode.returncode != 0 or decode.stderr:
         problems.append('--decode: exit status %d: %r' % (decode.returncode, decode.stdout[:500]))
@@ -35,7 +40,8 @@ def read_back(binary, description, image, expected, work):
     rebuilt = os.path.join(work, 'rebuilt.bin')
     with open(decoded, 'wb') as f:
         f.write(decode.stdout)
-    subprocess.run([binary, '-S' + decoded, '-D' + rebuilt], capture_output=True, timeout=15)
+    subprocess.run(EMULATOR + [binary, '-S' + decoded, '-D' + rebuilt], capture_output=True,
+                   timeout=15)
     with open(rebuilt, 'rb') as f:
         if f.read() != expected:
             problems.append('the decoded description converts to another image')
@@ -48,7 +54,7 @@ def main():
     problems = []
     with tempfile.TemporaryDirectory(prefix='pibgen-example-') as work:
         image = os.path.join(work, 'image.bin')
-        run = subprocess.run([binary, '-S' + description, '-D' + image],
+        run = subprocess.run(EMULATOR + [binary, '-S' + description, '-D' + image],
                              capture_output=True, timeout=15)
         if run.returncode != 0:
             problems.append('exit status %d' % run.returncode)

@@ -13,6 +13,7 @@ A command matching one of SKIPPED is not run; the reason is printed.
 """
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -28,6 +29,9 @@ SKIPPED = [
     (r'<[^>\s]+>', 'a synopsis: <...> stands for a path'),
 ]
 BROKEN_DESCRIPTION = '<pib><field>\n'
+# A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
+# Windows build); a native one runs as it is.
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
 def skip_reason(command):
@@ -76,6 +80,16 @@ def is_command(line):
             or shutil.which(word, path=os.environ['PATH']) is not None)
 
 
+def link_program(pibgen, path):
+    """Makes path start pibgen: a link to it, or a script that runs it under the emulator."""
+    if not EMULATOR:
+        os.symlink(pibgen, path)
+        return
+    with open(path, 'w') as f:
+        f.write('#!/bin/sh\nexec %s "$@"\n' % shlex.join(EMULATOR + [pibgen]))
+    os.chmod(path, 0o755)
+
+
 def run(command, work, env):
     return subprocess.run(['sh', '-c', command], cwd=work, env=env, capture_output=True,
                           timeout=60)
@@ -87,14 +101,14 @@ def main():
     with tempfile.TemporaryDirectory(prefix='pibgen-examples-') as root:
         tools = os.path.join(root, 'bin')
         os.makedirs(tools)
-        os.symlink(pibgen, os.path.join(tools, 'pibgen'))
+        link_program(pibgen, os.path.join(tools, 'pibgen'))
         env = dict(os.environ, PATH=tools + os.pathsep + os.environ['PATH'])
 
         def fresh_folder(name):
             work = os.path.join(root, name)
             shutil.copytree(os.path.join(source, 'examples'), os.path.join(work, 'examples'))
             os.makedirs(os.path.join(work, 'build'))
-            os.symlink(pibgen, os.path.join(work, 'build', 'pibgen'))
+            link_program(pibgen, os.path.join(work, 'build', 'pibgen'))
             return work
 
         blocks = man_blocks(os.path.join(source, 'man', 'pibgen.1'))
