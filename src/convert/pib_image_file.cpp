@@ -21,8 +21,7 @@ bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdent
   using file::kMaxPathCharacters;
   if (path.empty() || CountPathCharacters(path) > kMaxPathCharacters) return false;
   try {
-    const std::string absolute = file::AbsolutePathLexically(path, file_system_.CurrentDirectory());
-    if (CountPathCharacters(absolute) > kMaxPathCharacters) return false;
+    if (CountPathCharacters(file_system_.FullPath(path)) > kMaxPathCharacters) return false;
     buffer_.resize(kBufferSize);
     destination_ = file_system_.OpenDestination(path, keep);
     if (!destination_) return false;

@@ -48,7 +48,7 @@ class FailingFileSystem final : public FileSystem {
                                                std::span<const FileIdentity> keep) override;
   std::unique_ptr<ImageFile> CreateScratchFile() override;
   FileIdentity StandardOutput() override { return inner_.StandardOutput(); }
-  std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+  std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
 
   // Counts one operation and tells whether it is the one to fail.
   bool FailsNow(FileOperation operation);

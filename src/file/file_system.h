@@ -123,7 +123,8 @@ class FileSystem {
   // regular file or a block device. Unknown for anything else (a terminal, a pipe,
   // /dev/null), and by default.
   virtual FileIdentity StandardOutput() { return {}; }
-  virtual std::string CurrentDirectory() = 0;
+  // The absolute form of path, as the system would form it to open it.
+  virtual std::string FullPath(const std::string& path) = 0;
 };
 
 }  // namespace pibgen::file

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "file/file_system.h"
+#include "file/path_length.h"
 
 namespace pibgen::file {
 
@@ -27,7 +28,10 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<Destination> OpenDestination(const std::string& path,
                                                std::span<const FileIdentity> keep) override;
   std::unique_ptr<ImageFile> CreateScratchFile() override;
-  std::string CurrentDirectory() override { return "/"; }
+  // Paths are taken as relative to "/".
+  std::string FullPath(const std::string& path) override {
+    return AbsolutePathLexically(path, "/");
+  }
 
  private:
   friend class MemoryDestination;

@@ -9,11 +9,36 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "file/clean_up_on_signal.h"
+#include "file/path_length.h"
 
 namespace pibgen::file {
 namespace {
+
+// A descriptor, and a temporary file's name, owned until they are handed on: if anything
+// throws on the way (memory running out), they are closed and removed, not left behind.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+struct OwnedName {
+  std::string name;
+  ~OwnedName() {
+    if (!name.empty()) ::unlink(name.c_str());
+  }
+};
 
 // For calls on failure paths where a further failure changes nothing. A (void) cast does not
 // quiet GCC's warn_unused_result, which _FORTIFY_SOURCE puts on calls such as ftruncate.
@@ -397,17 +422,21 @@ class PosixDestination final : public Destination {
 std::unique_ptr<SourceFile> PosixFileSystem::OpenSource(const std::string& path,
                                                         FileIdentity* identity) {
   FileIdentity opened;
-  const int fd = OpenRegularFile(path, &opened);
-  if (fd < 0) return nullptr;
+  Descriptor fd(OpenRegularFile(path, &opened));
+  if (fd.get() < 0) return nullptr;
   if (identity != nullptr) *identity = opened;
-  return std::make_unique<PosixSourceFile>(fd, opened);
+  auto source = std::make_unique<PosixSourceFile>(fd.get(), opened);
+  fd.release();
+  return source;
 }
 
 std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path) {
   FileIdentity unused;
-  const int fd = OpenRegularFile(path, &unused);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixFile>(fd, true, PosixFile::Role::kReadOnly);
+  Descriptor fd(OpenRegularFile(path, &unused));
+  if (fd.get() < 0) return nullptr;
+  auto image = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kReadOnly);
+  fd.release();
+  return image;
 }
 
 std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string& path,
@@ -416,21 +445,15 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
   if (target.empty() || target.back() == '/') return nullptr;
   // Opened as a writer would open it, but neither created nor emptied. O_NONBLOCK: a FIFO with
   // no reader yet must not stall the run here.
-  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  Descriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   const int open_error = errno;
   struct stat status {};
-  bool exists = fd >= 0;
-  if (fd >= 0) {
-    if (::fstat(fd, &status) != 0) {
-      ::close(fd);
-      return nullptr;
-    }
+  bool exists = fd.get() >= 0;
+  if (exists) {
+    if (::fstat(fd.get(), &status) != 0) return nullptr;
     const FileIdentity identity = IdentityOf(status);
     for (const FileIdentity& kept : keep) {
-      if (identity.SameFile(kept)) {
-        ::close(fd);
-        return nullptr;
-      }
+      if (identity.SameFile(kept)) return nullptr;
     }
   } else if (open_error == ENXIO) {
     // A FIFO no reader has open yet is opened when the image is ready; a socket is refused.
@@ -446,32 +469,38 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
   const bool mounted_alone =
       exists && ::stat(folder_path.c_str(), &folder) == 0 && folder.st_dev != status.st_dev;
   if (!exists || (S_ISREG(status.st_mode) && !mounted_alone)) {
-    std::string name;
-    const int replacement = CreateTemporaryFile(folder_path, BaseOf(target), &name);
-    if (replacement >= 0) {
-      if (fd >= 0) ::close(fd);
+    OwnedName temporary;
+    Descriptor replacement(CreateTemporaryFile(folder_path, BaseOf(target), &temporary.name));
+    if (replacement.get() >= 0) {
       const mode_t mode = exists ? (status.st_mode & 07777) : NewFileMode();
-      return std::make_unique<PosixDestination>(target, replacement, std::move(name), mode);
+      auto destination =
+          std::make_unique<PosixDestination>(target, replacement.get(), temporary.name, mode);
+      replacement.release();
+      temporary.name.clear();
+      return destination;
     }
     // A folder that takes no new file: an existing file is written in place, as it may be.
     if (!exists) return nullptr;
   }
-  if (fd >= 0 && !Lock(fd)) {
-    ::close(fd);
-    return nullptr;
-  }
-  return std::make_unique<PosixDestination>(target, fd, S_ISREG(status.st_mode));
+  // A file or block device written in place is locked against a second run, as a mix of two
+  // images would be worse than a refusal; devices that pass bytes on, and FIFOs, are not.
+  const bool locked = S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
+  if (fd.get() >= 0 && locked && !Lock(fd.get())) return nullptr;
+  auto destination = std::make_unique<PosixDestination>(target, fd.get(), S_ISREG(status.st_mode));
+  fd.release();
+  return destination;
 }
 
 std::unique_ptr<ImageFile> PosixFileSystem::CreateScratchFile() {
   const char* folder = std::getenv("TMPDIR");
   if (folder == nullptr || *folder == '\0') folder = "/tmp";
-  std::string name;
-  const int fd = CreateTemporaryFile(folder, "scratch", &name);
-  if (fd < 0) return nullptr;
-  // A named one goes at once: the open descriptor is all that is needed of it.
-  if (!name.empty()) ::unlink(name.c_str());
-  return std::make_unique<PosixFile>(fd, true, PosixFile::Role::kOwn);
+  // A named one goes on the way out: the open descriptor is all that is needed of it.
+  OwnedName temporary;
+  Descriptor fd(CreateTemporaryFile(folder, "scratch", &temporary.name));
+  if (fd.get() < 0) return nullptr;
+  auto scratch = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kOwn);
+  fd.release();
+  return scratch;
 }
 
 FileIdentity PosixFileSystem::StandardOutput() {
@@ -484,14 +513,14 @@ FileIdentity PosixFileSystem::StandardOutput() {
   return identity;
 }
 
-std::string PosixFileSystem::CurrentDirectory() {
-  std::string buffer(4096, '\0');
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return "/";
-    buffer.resize(buffer.size() * 2);
+std::string PosixFileSystem::FullPath(const std::string& path) {
+  std::string directory(4096, '\0');
+  while (::getcwd(directory.data(), directory.size()) == nullptr) {
+    if (errno != ERANGE) return AbsolutePathLexically(path, "/");
+    directory.resize(directory.size() * 2);
   }
-  buffer.resize(buffer.find('\0'));
-  return buffer;
+  directory.resize(directory.find('\0'));
+  return AbsolutePathLexically(path, directory);
 }
 
 }  // namespace pibgen::file

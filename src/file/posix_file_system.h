@@ -17,7 +17,7 @@ class PosixFileSystem final : public FileSystem {
                                                std::span<const FileIdentity> keep) override;
   std::unique_ptr<ImageFile> CreateScratchFile() override;
   FileIdentity StandardOutput() override;
-  std::string CurrentDirectory() override;
+  std::string FullPath(const std::string& path) override;
 };
 
 }  // namespace pibgen::file

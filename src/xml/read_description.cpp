@@ -111,17 +111,18 @@ class Reader {
     return static_cast<Reader*>(static_cast<xmlParserCtxt*>(ctx)->_private);
 #endif
   }
-  void Refuse(void* ctx, ReadFailure failure, const char* reference = "",
-              const xmlChar* name = nullptr) {
-    if (failure_ == ReadFailure::kNone && name != nullptr)
-      entity_ = std::string(reference) + std::string(View(name)) + ";";
+  void Refuse(void* ctx, ReadFailure failure, char reference = '&', const xmlChar* name = nullptr) {
+    if (failure_ == ReadFailure::kNone && name != nullptr) {
+      entity_ = reference;
+      entity_ += View(name);
+      entity_ += ';';
+    }
     Note(failure, InputLine(main_, false));  // the document's line, not an entity's
     Stop(ctx);
   }
   // Refuses a reference ("&" or "%" and the name) to an entity the document does not declare,
   // or declares as external: libxml2 would read the one as empty text and look the other up.
-  static bool Refused(void* ctx, const xmlEntity* declared, const char* reference,
-                      const xmlChar* name) {
+  static bool Refused(void* ctx, const xmlEntity* declared, char reference, const xmlChar* name) {
     const bool refused = declared == nullptr ||
                          declared->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
                          declared->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY ||
@@ -371,11 +372,11 @@ xmlSAXHandler Reader::Handlers() {
   xmlSAXVersion(&content, 2);
   content.getEntity = [](void* ctx, const xmlChar* name) -> xmlEntity* {
     const xmlEntity* declared = xmlGetDocEntity(static_cast<xmlParserCtxt*>(ctx)->myDoc, name);
-    return Refused(ctx, declared, "&", name) ? nullptr : xmlSAX2GetEntity(ctx, name);
+    return Refused(ctx, declared, '&', name) ? nullptr : xmlSAX2GetEntity(ctx, name);
   };
   content.getParameterEntity = [](void* ctx, const xmlChar* name) -> xmlEntity* {
     xmlEntity* declared = xmlGetParameterEntity(static_cast<xmlParserCtxt*>(ctx)->myDoc, name);
-    return Refused(ctx, declared, "%", name) ? nullptr : declared;
+    return Refused(ctx, declared, '%', name) ? nullptr : declared;
   };
   content.resolveEntity = [](void* ctx, const xmlChar*, const xmlChar*) {
     Of(ctx)->Refuse(ctx, ReadFailure::kExternalEntity);

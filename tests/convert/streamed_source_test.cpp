@@ -35,7 +35,7 @@ class TrickleFileSystem final : public file::FileSystem {
   std::unique_ptr<file::ImageFile> CreateScratchFile() override {
     return files_.CreateScratchFile();
   }
-  std::string CurrentDirectory() override { return "/"; }
+  std::string FullPath(const std::string& path) override { return files_.FullPath(path); }
 
  private:
   class Trickle final : public file::SourceFile {

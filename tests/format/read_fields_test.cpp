@@ -18,8 +18,7 @@ class Record final : public FieldHandler {
                     " [" + field.entry.type + "] " + std::to_string(field.entry.size) + " [" +
                     field.entry.value + "] at " + std::to_string(field.offset) + "+" +
                     std::to_string(field.length) + " lines " + std::to_string(field.type_line) +
-                    "," + std::to_string(field.size_line) + "," +
-                    std::to_string(field.value_line));
+                    "," + std::to_string(field.size_line) + "," + std::to_string(field.value_line));
     return true;
   }
   bool Broken(const Failure& rule) override {

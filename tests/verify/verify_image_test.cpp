@@ -34,7 +34,7 @@ class FailingReads final : public file::FileSystem {
   std::unique_ptr<file::ImageFile> CreateScratchFile() override {
     return files_.CreateScratchFile();
   }
-  std::string CurrentDirectory() override { return "/"; }
+  std::string FullPath(const std::string& path) override { return files_.FullPath(path); }
 
  private:
   class Reader final : public file::ImageReader {
