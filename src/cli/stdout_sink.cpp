@@ -1,8 +1,6 @@
 #include "cli/stdout_sink.h"
 
-#include <poll.h>
-#include <unistd.h>
-#include <cerrno>
+#include "cli/process.h"
 
 namespace pibgen {
 namespace {
@@ -29,19 +27,9 @@ void StdoutSink::Flush() {
   buffer_.clear();
 }
 
-void StdoutSink::Write(const char* data, size_t left) {
-  while (left > 0) {
-    const ssize_t written = ::write(STDOUT_FILENO, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      // A non-blocking descriptor that is full for now: wait until it takes more.
-      pollfd ready = {STDOUT_FILENO, POLLOUT, 0};
-      if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
-    }
-    if (written <= 0) break;  // a closed or broken standard output must not stop the conversion
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
+void StdoutSink::Write(const char* data, size_t size) {
+  // A closed or broken standard output must not stop the conversion: the rest is dropped.
+  if (!broken_ && !WriteStandardOutput(data, size)) broken_ = true;
 }
 
 }  // namespace pibgen

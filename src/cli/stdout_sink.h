@@ -21,6 +21,7 @@ class StdoutSink final : public TextSink {
  private:
   void Write(const char* data, size_t size);
   std::string buffer_;
+  bool broken_ = false;
 };
 
 }  // namespace pibgen

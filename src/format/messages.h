@@ -16,6 +16,11 @@ inline constexpr std::string_view kConversionFailed = "Fatal Error: ReadXMLToPIB
 // field and the rule.
 std::string ConversionMessage(const Failure& failure, std::string_view source);
 
+// Before anything runs, on Windows: the program's own module cannot be found (the program
+// ends), or the command line cannot be split (the conversion goes on with empty paths).
+inline constexpr std::string_view kModuleHandleFailed = "Fatal Error: GetModuleHandle failed\n";
+inline constexpr std::string_view kCommandLineNotSplit = "CommandLineToArgvW failed\n";
+
 // Before anything runs: a switch whose path is longer than any system takes.
 std::string PathTooLongMessage(int argument);
 inline constexpr std::string_view kLayoutNeedsAMode =

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "format/text_sink.h"
+
+namespace pibgen {
+
+// What the program needs of its process, the same on every system it runs on.
+
+// Makes the process ready before anything is opened: standard descriptors that are safe to
+// write to, standard output in binary form, the signals and console events that are the
+// program's to handle. Fills arguments with the command line as UTF-8, element 0 being the
+// program. Returns false if the program must not go on; out may have said why.
+bool PrepareProcess(int argc, char** argv, std::vector<std::string>* arguments, TextSink& out);
+
+// Writes all size bytes to standard output, waiting for it where it is full for now. Returns
+// false once it takes nothing more (closed, broken, or a device that fails).
+bool WriteStandardOutput(const char* data, size_t size);
+
+}  // namespace pibgen

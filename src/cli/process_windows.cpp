@@ -1,0 +1,92 @@
+#include <windows.h>
+
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <string>
+
+#include "cli/process.h"
+#include "format/messages.h"
+
+namespace pibgen {
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string out(static_cast<size_t>(length - 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+// Writes UTF-8 to a console as the UTF-16 it shows, whatever its code page. A character cut
+// between two writes waits for its remaining bytes.
+bool WriteConsole(HANDLE console, const char* data, size_t size) {
+  static std::string pending;
+  pending.append(data, size);
+  size_t whole = pending.size();
+  for (size_t back = 1; back <= 3 && back <= pending.size(); ++back) {
+    const auto byte = static_cast<unsigned char>(pending[pending.size() - back]);
+    if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    const size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    if (needed > back) whole = pending.size() - back;
+    break;
+  }
+  bool ok = true;
+  if (whole > 0) {
+    const int units =
+        ::MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), wide.data(), units);
+    for (size_t done = 0; ok && done < wide.size();) {
+      DWORD written = 0;
+      const auto take = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 1 << 15));
+      ok = ::WriteConsoleW(console, wide.data() + done, take, &written, nullptr) && written > 0;
+      done += written;
+    }
+  }
+  pending.erase(0, whole);
+  return ok;
+}
+
+}  // namespace
+
+bool PrepareProcess(int, char**, std::vector<std::string>* arguments, TextSink& out) {
+  if (::GetModuleHandleW(nullptr) == nullptr) {
+    out.Print(kModuleHandleFailed);
+    return false;
+  }
+  // No dialog box for a critical error or a file that cannot be opened: the program answers
+  // with its messages alone.
+  ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // The command line as Windows gives it, split by its own rules, in UTF-8 from here on.
+  int count = 0;
+  wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (split == nullptr) {
+    out.Print(kCommandLineNotSplit);
+    arguments->assign(1, std::string());  // the conversion goes on, with empty paths
+    return true;
+  }
+  arguments->clear();
+  for (int i = 0; i < count; ++i) arguments->push_back(Utf8(split[i]));
+  ::LocalFree(split);
+  return true;
+}
+
+bool WriteStandardOutput(const char* data, size_t size) {
+  const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  if (::GetConsoleMode(output, &mode)) return WriteConsole(output, data, size);
+  // A file or a pipe gets the bytes as they are: UTF-8, each line ended by a line feed alone.
+  while (size > 0) {
+    DWORD written = 0;
+    const auto take = static_cast<DWORD>(std::min<size_t>(size, DWORD{1} << 30));
+    if (!::WriteFile(output, data, take, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+}  // namespace pibgen
