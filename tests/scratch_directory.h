@@ -3,8 +3,10 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -12,12 +14,23 @@
 
 namespace pibgen::testing {
 
-// A fresh directory under /tmp for one test, removed with everything in it afterwards.
+// A fresh directory in the system's folder for temporary files, for one test, removed with
+// everything in it afterwards.
 class ScratchDirectory {
  public:
   explicit ScratchDirectory(const char* tag = "test") {
-    std::string pattern = std::string("/tmp/pibgen-") + tag + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    std::mt19937_64 random(
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; !error && attempt < 100; ++attempt) {
+      const std::filesystem::path candidate =
+          base / ("pibgen-" + std::string(tag) + "-" + std::to_string(random() % 1000000000));
+      if (std::filesystem::create_directory(candidate, error)) {
+        dir_ = candidate.generic_string();
+        break;
+      }
+    }
   }
   ~ScratchDirectory() {
     std::error_code ignored;
@@ -55,5 +68,19 @@ class ScratchDirectory {
  private:
   std::string dir_;
 };
+
+// Makes folder the one scratch files go to (TMPDIR; TMP and TEMP on Windows), or, empty, gives
+// the system its own back.
+inline void UseTemporaryFolder(const std::string& folder) {
+#ifdef _WIN32
+  for (const char* name : {"TMP", "TEMP"}) _putenv_s(name, folder.c_str());
+#else
+  if (folder.empty()) {
+    ::unsetenv("TMPDIR");
+  } else {
+    ::setenv("TMPDIR", folder.c_str(), 1);
+  }
+#endif
+}
 
 }  // namespace pibgen::testing

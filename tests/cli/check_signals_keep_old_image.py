@@ -12,9 +12,12 @@ may already be in place). Afterwards the destination must hold
 the old image or the complete new one, byte for byte; the process must have died of the
 signal; and neither the destination's folder nor TMPDIR may hold anything more. With
 --named-temporaries (a build without unnamed temporary files) SIGKILL may leave the new image's
-temporary name beside it, which no handler can remove.
+temporary name beside it, which no handler can remove. A program run under an emulator (Wine,
+named in PIBGEN_EMULATOR) is a Windows one: it has no signals but being killed, and Windows
+deletes its new image, which it holds with delete-on-close, however it ends.
 """
 import os
+import shlex
 import signal
 import subprocess
 import sys
@@ -26,6 +29,7 @@ FIELDS = 300000
 OLD = b'an older image, which must survive'
 SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGALRM,
            signal.SIGUSR1, signal.SIGXFSZ, signal.SIGKILL)
+EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
 def default_signals():
@@ -63,18 +67,26 @@ def run(binary, work, sig, moment):
     with open(image, 'wb') as f:
         f.write(OLD)
     size = os.path.getsize(description)
-    env = dict(os.environ, TMPDIR=scratch)
-    child = subprocess.Popen([binary, '-S' + description, '-D' + image], stdout=subprocess.PIPE,
-                             stderr=subprocess.DEVNULL, preexec_fn=default_signals, env=env)
+    # Under Wine the program's temporary folder is the prefix's own, and Wine keeps its server's
+    # socket in TMPDIR: there is no folder to watch then.
+    env = dict(os.environ) if EMULATOR else dict(os.environ, TMPDIR=scratch)
+    child = subprocess.Popen(EMULATOR + [binary, '-S' + description, '-D' + image],
+                             stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, preexec_fn=default_signals, env=env,
+                             start_new_session=True)
     child.stdout.read(1)  # the switch lines come at once, before the read
     deadline = time.monotonic() + 120
     sent = False
+    def send(sig):
+        # The whole group: under Wine the program runs in a process of its own.
+        os.killpg(child.pid, sig)
+
     if moment in ('early', 'late'):
         share = 0.1 if moment == 'early' else 0.9
         while time.monotonic() < deadline and child.poll() is None:
             position = read_position(child.pid, description)
             if position is not None and position >= share * size:
-                child.send_signal(sig)
+                send(sig)
                 sent = True
                 break
     else:
@@ -86,7 +98,7 @@ def run(binary, work, sig, moment):
             if not piece:
                 break
             got += len(piece)
-        child.send_signal(sig)
+        send(sig)
         sent = True
     child.stdout.read()
     status = child.wait()
@@ -100,7 +112,16 @@ def run(binary, work, sig, moment):
                         len(left))
     if status != -sig and not (moment == 'trace-end' and status == 0):
         problems.append('exit status %d, expected death by the signal' % status)
-    beside = sorted(set(os.listdir(work)) - {'fields.xml', 'image.bin', 'tmp'})
+    def beside_image():
+        return sorted(set(os.listdir(work)) - {'fields.xml', 'image.bin', 'tmp'})
+
+    # Wine's server closes a killed program's files, and so deletes its new image, only after
+    # the program is gone: it is given a few seconds for that.
+    for _ in range(50 if EMULATOR else 0):
+        if not beside_image():
+            break
+        time.sleep(0.1)
+    beside = beside_image()
     if beside and NAMED and sig == signal.SIGKILL:
         beside = [name for name in beside if not name.startswith('.image.bin.pibgen-')]
     if beside:
@@ -129,7 +150,7 @@ def main():
             f.write(''.join('<f><type>System.UInt32</type><value>%d</value></f>' % i
                             for i in range(FIELDS)))
             f.write('</pib>')
-        for sig in SIGNALS:
+        for sig in SIGNALS if not EMULATOR else (signal.SIGKILL,):
             moments = ['early', 'late', 'trace']
             if sig == signal.SIGKILL:
                 moments += ['mid-trace', 'trace-end']

@@ -5,11 +5,10 @@
 // std::string's) do not reach the replacement; the last test covers memory running out while
 // the image is written.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -17,7 +16,7 @@
 
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
-#include "file/posix_file_system.h"
+#include "file/native_file_system.h"
 #include "format/text_sink.h"
 #include "scratch_directory.h"
 
@@ -85,7 +84,7 @@ class AllocationFailureTest : public ::testing::Test {
     return converted;
   }
 
-  file::PosixFileSystem files_;
+  file::NativeFileSystem files_;
   FixedSink out_;
 };
 
@@ -121,7 +120,8 @@ TEST_F(AllocationFailureTest, EachAllocationFailingInTurnGivesOneMessageAndNoIma
     EXPECT_TRUE(message == "load xml file fail\n" || message == "create pib file fail\n" ||
                 message == "write pib file fail\n")
         << message;
-    EXPECT_EQ(Get("image.bin"), "keep me") << "a failed conversion must leave the old image";
+    EXPECT_EQ(Get("image.bin"), "keep me")
+        << "a failed conversion must leave the old image: " << text;
     EXPECT_EQ(scratch_.Names(), "fields.xml image.bin") << "a failed conversion left files";
     EXPECT_EQ(Get("fields.xml"), description);
   }
@@ -133,9 +133,7 @@ TEST_F(AllocationFailureTest, HugeSizesNeedNoMemoryOfTheirSize) {
       "<pib><f><type>System.Byte[]</type><size>2147483647</size><value>0a1B</value></f>"
       "<f><type>filler</type><size>2147483647</size></f></pib>");
   ASSERT_TRUE(Convert(0, size_t{64} << 20)) << out_.Text();
-  struct stat status;
-  ASSERT_EQ(::stat(Path("image.bin").c_str(), &status), 0);
-  EXPECT_EQ(static_cast<uint64_t>(status.st_size), uint64_t{2} * 2147483647u);
+  EXPECT_EQ(std::filesystem::file_size(Path("image.bin")), uint64_t{2} * 2147483647u);
   std::ifstream in(Path("image.bin"), std::ios::binary);
   char head[4] = {};
   in.read(head, 4);
@@ -203,7 +201,7 @@ class ThrowingWrites final : public file::FileSystem {
   std::unique_ptr<file::ImageFile> CreateScratchFile() override {
     return inner_.CreateScratchFile();
   }
-  std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+  std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
 
  private:
   file::FileSystem& inner_;

@@ -3,9 +3,6 @@
 // line, and the destination as it was, with nothing left beside it. Only a destination written
 // in place may be left empty, by a failure once it is being written.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,7 +17,7 @@
 #include "cli/run_pibgen.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
-#include "file/posix_file_system.h"
+#include "file/native_file_system.h"
 #include "scratch_directory.h"
 #include "text_capture.h"
 
@@ -65,10 +62,10 @@ class MemoryBackend final : public Backend {
 class DiskBackend final : public Backend {
  public:
   DiskBackend() {
-    ::mkdir(scratch_.Path("tmp").c_str(), 0700);
-    ::setenv("TMPDIR", scratch_.Path("tmp").c_str(), 1);
+    std::filesystem::create_directory(scratch_.Path("tmp"));
+    testing::UseTemporaryFolder(scratch_.Path("tmp"));
   }
-  ~DiskBackend() override { ::unsetenv("TMPDIR"); }
+  ~DiskBackend() override { testing::UseTemporaryFolder(""); }
   file::FileSystem& Files() override { return files_; }
   std::string Path(const std::string& name) const override { return scratch_.Path(name); }
   void Put(const std::string& name, const std::string& contents) override {
@@ -85,7 +82,7 @@ class DiskBackend final : public Backend {
 
  private:
   testing::ScratchDirectory scratch_{"fault-test"};
-  file::PosixFileSystem files_;
+  file::NativeFileSystem files_;
 };
 
 // The messages a failing operation may give. Creating a scratch file fails the image that needs
