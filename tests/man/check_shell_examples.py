@@ -8,7 +8,9 @@ is replayed and each output compared exactly. A script is run with sh; the descr
 it names are the page's own example description. A script that guards the conversion with
 "||" is run once more on a broken description and must then fail.
 README: every command line of an indented or shell-fenced code block (a line whose first word
-is a program: on PATH, pibgen, or under scripts/, bench/ or build/) must exit 0.
+is a program: on PATH, pibgen, or under scripts/, bench/ or build/) must exit 0. The
+console-fenced blocks are one transcript, replayed in order in one folder: each "$ command"
+must exit 0 and print exactly the lines that follow it.
 A command matching one of SKIPPED is not run; the reason is printed.
 """
 import os
@@ -20,22 +22,25 @@ import sys
 import tempfile
 
 SKIPPED = [
+    (r'libxml2-build', 'builds and installs libxml2 from a release source, which is not here'),
     (r'\bsudo\b|install-deps\.sh|\bcpack\b|cmake --install|dpkg -i',
      'needs root, installs or packages'),
     (r'scripts/test\.sh', 'runs the whole test suite'),
     (r'scripts/(fuzz|coverage)\.sh|measure-hostile|bench/compare\.py',
      'fuzzes, measures or benchmarks for minutes'),
     (r'^cmake\b', 'builds the project, which the suite has done'),
-    (r'<[^>\s]+>', 'a synopsis: <...> stands for a path'),
 ]
+PLACEHOLDER = (r'<[^>\s]+>', 'a synopsis: <...> stands for a path')
 BROKEN_DESCRIPTION = '<pib><field>\n'
 # A cross-built program runs under the emulator CMake names in PIBGEN_EMULATOR (Wine for a
 # Windows build); a native one runs as it is.
 EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
-def skip_reason(command):
-    for pattern, reason in SKIPPED:
+def skip_reason(command, placeholders=True):
+    """Why command is not run, or None. A transcript's commands print real output, so <...> in
+    one is literal text (placeholders=False), never a stand-in for a path."""
+    for pattern, reason in SKIPPED + ([PLACEHOLDER] if placeholders else []):
         if re.search(pattern, command):
             return reason
     return None
@@ -61,17 +66,25 @@ def man_blocks(path):
 
 
 def readme_commands(path):
-    """Lines of indented and shell-fenced code blocks, without their indentation."""
-    commands, fence = [], None
+    """Lines of indented and shell-fenced code blocks, without their indentation, and the
+    transcript of the console-fenced blocks: (command, expected output lines) in order."""
+    commands, transcript, fence = [], [], None
     with open(path) as f:
         for line in f.read().splitlines():
             if line.startswith('```'):
                 fence = line[3:].strip() if fence is None else None
-            elif fence in ('sh', 'shell', 'bash', 'console'):
+            elif fence == 'console':
+                if line.startswith('$ '):
+                    transcript.append((line[2:], []))
+                elif transcript:
+                    transcript[-1][1].append(line)
+                else:
+                    raise SystemExit('README: a console block must begin with "$ ": %r' % line)
+            elif fence in ('sh', 'shell', 'bash'):
                 commands.append(line.strip())
             elif fence is None and line.startswith('    ') and line.strip():
                 commands.append(line[4:])
-    return commands
+    return commands, transcript
 
 
 def is_command(line):
@@ -152,7 +165,20 @@ def main():
                     failures.append('%s on a %s description: status %d\n%s' % (
                         label, 'broken' if broken else 'good', result.returncode, script))
 
-        for number, command in enumerate(readme_commands(os.path.join(source, 'README.md')), 1):
+        commands, transcript = readme_commands(os.path.join(source, 'README.md'))
+        work = fresh_folder('readme-transcript')
+        for command, expected in transcript:
+            reason = skip_reason(command, placeholders=False)
+            if reason:
+                failures.append('README transcript: %r cannot be replayed (%s)' % (command, reason))
+                continue
+            ran += 1
+            result = run(command, work, env)
+            got = result.stdout.decode(errors='replace').splitlines()
+            if result.returncode != 0 or got != expected:
+                failures.append('README transcript: %r gave status %d and %r, expected %r' % (
+                    command, result.returncode, got, expected))
+        for number, command in enumerate(commands, 1):
             if not is_command(command):
                 continue  # output shown in the README
             reason = skip_reason(command)
