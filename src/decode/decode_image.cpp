@@ -10,6 +10,7 @@
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
+#include "format/layout_pass.h"
 #include "format/messages.h"
 #include "format/read_fields.h"
 
@@ -19,25 +20,14 @@ namespace {
 // Printed text is handed on once it grows past this, so a long Byte[] value is never held whole.
 constexpr size_t kPrintChunk = size_t{1} << 16;
 
-// What both passes over the layout keep: the fields read, the length they add up to, and
-// whether the image could be read for them. A broken rule stops the read: the description
-// is then refused.
-class LayoutPass : public FieldHandler {
+// What both passes over the layout keep beyond the fields: the image they read, and whether
+// it could be read.
+class ImagePass : public LayoutPass {
  public:
-  explicit LayoutPass(file::ImageCursor& cursor) : cursor_(cursor) {}
+  explicit ImagePass(file::ImageCursor& cursor) : cursor_(cursor) {}
   bool ReadFailed() const { return read_failed_; }
-  uint32_t FieldCount() const { return fields_; }
-  uint64_t Length() const { return length_; }
-
-  bool EndField(const Field& field) final {
-    ++fields_;
-    length_ = field.offset + field.length;
-    return Decode(field);
-  }
-  bool Broken(const Failure&) final { return false; }
 
  protected:
-  virtual bool Decode(const Field& field) = 0;
   bool Next(uint64_t at, uint64_t max, file::ImageCursor::Piece* piece) {
     if (cursor_.Next(at, max, piece)) return true;
     read_failed_ = true;
@@ -46,25 +36,21 @@ class LayoutPass : public FieldHandler {
 
   file::ImageCursor& cursor_;
   bool read_failed_ = false;
-
- private:
-  uint32_t fields_ = 0;
-  uint64_t length_ = 0;
 };
 
 // The first pass: whether every fill field of the image holds only zeros, and the checksum the
 // conversion would store, computed over the image's bytes.
-class DecodeCheck final : public LayoutPass {
+class DecodeCheck final : public ImagePass {
  public:
   DecodeCheck(file::ImageCursor& cursor, const std::string& image_path)
-      : LayoutPass(cursor), image_path_(image_path) {}
+      : ImagePass(cursor), image_path_(image_path) {}
 
   const std::optional<std::string>& FillProblem() const { return fill_problem_; }
   uint8_t Stored() const { return stored_; }
   uint8_t Computed() const { return checksum_.Byte(); }
 
  private:
-  bool Decode(const Field& field) override {
+  bool Visit(const Field& field) override {
     // Once the image is known not to decode, only the layout is read on, for its length and
     // for what would make a conversion refuse it.
     if (fill_problem_) return true;
@@ -110,9 +96,9 @@ class DecodeCheck final : public LayoutPass {
 };
 
 // The second pass: the description, field by field.
-class DecodePrinter final : public LayoutPass {
+class DecodePrinter final : public ImagePass {
  public:
-  DecodePrinter(file::ImageCursor& cursor, TextSink& out) : LayoutPass(cursor), out_(out) {}
+  DecodePrinter(file::ImageCursor& cursor, TextSink& out) : ImagePass(cursor), out_(out) {}
 
   // Whether any of the description has been handed on yet (it may end mid-line).
   bool Printed() const { return printed_; }
@@ -182,7 +168,7 @@ class DecodePrinter final : public LayoutPass {
     text_.clear();
   }
 
-  bool Decode(const Field& field) override {
+  bool Visit(const Field& field) override {
     OpenRoot();
     const FieldKind kind = field.kind;
     text_ += field_open_;

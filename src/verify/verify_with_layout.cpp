@@ -10,6 +10,7 @@
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
+#include "format/layout_pass.h"
 #include "format/messages.h"
 #include "format/read_fields.h"
 
@@ -20,28 +21,6 @@ namespace {
 // that differs.
 constexpr size_t kShownBytes = 8;
 
-// The fields of a layout as a conversion reads them, counted and measured; a broken rule
-// stops the read, as the layout is then refused.
-class LayoutPass : public FieldHandler {
- public:
-  uint32_t FieldCount() const { return fields_; }
-  uint64_t Length() const { return length_; }
-
-  bool EndField(const Field& field) final {
-    ++fields_;
-    length_ = field.offset + field.length;
-    return Compare(field);
-  }
-  bool Broken(const Failure&) final { return false; }
-
- protected:
-  virtual bool Compare(const Field& field) = 0;
-
- private:
-  uint32_t fields_ = 0;
-  uint64_t length_ = 0;
-};
-
 // The first pass: whether a conversion takes the layout, and the checksum byte it stores,
 // which a field covering offset 2 needs before it can be compared.
 class DescriptionChecksum final : public LayoutPass {
@@ -49,7 +28,7 @@ class DescriptionChecksum final : public LayoutPass {
   uint8_t Checksum() const { return checksum_.Byte(); }
 
  private:
-  bool Compare(const Field& field) override {
+  bool Visit(const Field& field) override {
     bytes_.Clear();
     WriteField(bytes_, field.entry);
     checksum_.Add(bytes_.bytes.data(), bytes_.bytes.size());
@@ -85,7 +64,7 @@ class FieldComparison final : public LayoutPass {
     return i < bytes_.bytes.size() ? bytes_.bytes[static_cast<size_t>(i)] : 0;
   }
 
-  bool Compare(const Field& field) override {
+  bool Visit(const Field& field) override {
     bytes_.Clear();
     WriteField(bytes_, field.entry);
     field_offset_ = field.offset;
