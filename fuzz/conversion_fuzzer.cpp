@@ -27,7 +27,9 @@
 
 namespace {
 
-// Images beyond this are not built in memory; the walk still runs on their description.
+// Images beyond this are not built in memory, whose files hold zero runs as bytes; the field
+// reader still runs on their description. A conversion writes each field as it is read, so
+// this counts the fields read before a refusal too.
 constexpr uint64_t kLargestImage = uint64_t{4} << 20;
 
 class PrintRecorder final : public pibgen::TextSink {
@@ -163,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool any_negative = expected.any_negative;
   const uint64_t expected_length = expected.length;
   const std::vector<std::string>& expected_trace = expected.trace;
-  if (loads && all_elements && !any_negative && expected_length > kLargestImage) return 0;
+  if (expected_length > kLargestImage) return 0;
 
   pibgen::file::MemoryFileSystem files;
   files.SetFile("in.xml", description);
