@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "file/image_cursor.h"
 #include "file/path_length.h"
 
 namespace pibgen {
@@ -104,25 +105,14 @@ bool PibImageFile::StampChecksum() {
 bool PibImageFile::CopyInPlace() {
   const std::unique_ptr<file::ImageFile> target = destination_->OpenInPlace();
   if (!target) return Fail(FailureKind::kCreateImage);
-  const uint64_t length = written_;
-  for (uint64_t position = 0; position < length;) {
-    uint64_t begin = 0;
-    uint64_t end = 0;
-    if (!file_->FindData(position, &begin, &end)) return Fail(FailureKind::kReadImage);
-    // The scratch file may report stretches past what was written; an empty one reads on.
-    begin = std::clamp(begin, position, length);
-    end = std::clamp(end, begin, length);
-    if (begin == end) end = length;
-    if (begin > position && !target->WriteZeros(begin - position)) {
-      return Fail(FailureKind::kWriteImage);
-    }
-    if (!file_->Seek(begin)) return Fail(FailureKind::kReadImage);
-    for (position = begin; position < end;) {
-      const auto take = static_cast<size_t>(std::min<uint64_t>(end - position, buffer_.size()));
-      if (!file_->Read(buffer_.data(), take)) return Fail(FailureKind::kReadImage);
-      if (!target->Write(buffer_.data(), take)) return Fail(FailureKind::kWriteImage);
-      position += take;
-    }
+  file::ImageCursor image(*file_, written_);
+  file::ImageCursor::Piece piece;
+  for (uint64_t at = 0; at < written_; at += piece.count) {
+    if (!image.Next(at, written_ - at, &piece)) return Fail(FailureKind::kReadImage);
+    const bool copied = piece.data == nullptr
+                            ? target->WriteZeros(piece.count)
+                            : target->Write(piece.data, static_cast<size_t>(piece.count));
+    if (!copied) return Fail(FailureKind::kWriteImage);
   }
   return target->Close() || Fail(FailureKind::kCloseImage);
 }

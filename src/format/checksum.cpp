@@ -1,12 +1,10 @@
 #include "format/checksum.h"
 
 #include <algorithm>
-#include <vector>
+
+#include "file/image_cursor.h"
 
 namespace pibgen {
-namespace {
-constexpr size_t kReadBlock = size_t{1} << 20;
-}
 
 uint64_t ImageChecksum::Uncovered(uint64_t count) const {
   return length_ > kChecksumOffset ? 0 : std::min(count, kChecksumOffset + 1 - length_);
@@ -26,25 +24,16 @@ void ImageChecksum::AddZeros(uint64_t count) {
 bool ComputeChecksum(file::ImageReader& image, uint64_t length, uint8_t* checksum) {
   ImageChecksum sum;
   // The bytes up to the checksum byte are not read: they do not count.
-  uint64_t position = std::min(length, kChecksumOffset + 1);
-  sum.AddZeros(position);
-  std::vector<uint8_t> block;
-  while (position < length) {
-    uint64_t begin = 0;
-    uint64_t end = 0;
-    if (!image.FindData(position, &begin, &end)) return false;
-    // The file may be longer than the image (a device) or report stretches past its end.
-    begin = std::clamp(begin, position, length);
-    end = std::clamp(end, begin, length);
-    if (begin == end) end = length;  // an empty stretch would never advance: read on
-    sum.AddZeros(begin - position);
-    if (!image.Seek(begin)) return false;
-    if (block.empty()) block.resize(static_cast<size_t>(std::min<uint64_t>(length, kReadBlock)));
-    for (position = begin; position < end;) {
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(end - position, block.size()));
-      if (!image.Read(block.data(), take)) return false;
-      sum.Add(block.data(), take);
-      position += take;
+  uint64_t at = std::min(length, kChecksumOffset + 1);
+  sum.AddZeros(at);
+  file::ImageCursor cursor(image, length);
+  file::ImageCursor::Piece piece;
+  for (; at < length; at += piece.count) {
+    if (!cursor.Next(at, length - at, &piece)) return false;
+    if (piece.data == nullptr) {
+      sum.AddZeros(piece.count);
+    } else {
+      sum.Add(piece.data, static_cast<size_t>(piece.count));
     }
   }
   *checksum = sum.Byte();
