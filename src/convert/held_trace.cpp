@@ -27,17 +27,6 @@ void HeldTrace::Line(std::string_view name, std::string_view text) {
   held_[held_size_++] = '\n';
 }
 
-void HeldTrace::Print(std::string_view text) {
-  if (held_size_ + text.size() > kMemoryBudget) {
-    if (!Spill()) return;
-    if (text.size() > kMemoryBudget) {
-      SpillText(text);
-      return;
-    }
-  }
-  Hold(text);
-}
-
 bool HeldTrace::SpillText(std::string_view text) {
   if (failed_) return false;
   try {
@@ -61,14 +50,16 @@ bool HeldTrace::Publish(TextSink& out) {
   if (spilled_ > 0) {
     if (!scratch_->Seek(0)) return false;
     std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(spilled_, kMemoryBudget)));
+    uint8_t last = '\n';  // of what has been handed on
     for (uint64_t left = spilled_; left > 0;) {
       const auto take = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
       if (!scratch_->Read(block.data(), take)) {
         // The trace stops here; what follows must start on a line of its own.
-        if (left < spilled_ && block[block.size() - 1] != '\n') out.Print("\n");
+        if (last != '\n') out.Print("\n");
         return false;
       }
       out.Print(std::string_view(reinterpret_cast<const char*>(block.data()), take));
+      last = block[take - 1];
       left -= take;
     }
   }

@@ -14,7 +14,7 @@ namespace pibgen {
 // A conversion's trace, held until the description has been read whole and found good: in
 // memory up to kMemoryBudget, the rest spilled to a scratch file, so that a description of any
 // size is held in the same memory. Published whole, or dropped with the scratch file.
-class HeldTrace final : public TextSink {
+class HeldTrace final {
  public:
   static constexpr size_t kMemoryBudget = size_t{64} << 10;
 
@@ -23,7 +23,6 @@ class HeldTrace final : public TextSink {
 
   // The line "name--text" of a field's child.
   void Line(std::string_view name, std::string_view text);
-  void Print(std::string_view text) override;
 
   // Whether something could not be held: the scratch file was missing or a write to it failed.
   bool Failed() const { return failed_; }
