@@ -31,7 +31,7 @@ class Conversion final : public FieldHandler {
     return !trace_.Failed();
   }
   bool EndField(const Field& field) override {
-    if (!broken_ && image_ != nullptr) WriteField(*image_, field.entry);
+    if (!broken_ && image_ != nullptr) WriteField(*image_, field.entry, field.kind);
     return true;
   }
   bool Broken(const Failure&) override {

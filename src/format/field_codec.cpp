@@ -51,8 +51,7 @@ void WriteByteArray(ByteSink& out, const std::string& value, uint64_t size) {
 
 }  // namespace
 
-void WriteField(ByteSink& out, const FieldEntry& entry) {
-  const FieldKind kind = KindOf(entry.type);
+void WriteField(ByteSink& out, const FieldEntry& entry, FieldKind kind) {
   switch (kind) {
     case FieldKind::kUInt16:
     case FieldKind::kByte:

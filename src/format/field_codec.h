@@ -42,8 +42,11 @@ struct FieldBytes final : ByteSink {
 // Encoding: appends the field's FieldLength(entry) bytes. The numeric types write the low
 // bytes of ParseDecimal(value), little-endian; the byte array its value decoded by
 // HexStringToBytes and zeros after what the value reaches; a fill its size in zeros. A
-// negative size writes nothing.
-void WriteField(ByteSink& out, const FieldEntry& entry);
+// negative size writes nothing. kind is KindOf(entry.type), for a caller that has it already.
+void WriteField(ByteSink& out, const FieldEntry& entry, FieldKind kind);
+inline void WriteField(ByteSink& out, const FieldEntry& entry) {
+  WriteField(out, entry, KindOf(entry.type));
+}
 
 // Decoding: the <value> text that writes a numeric field's image bytes (as many as the
 // kind's width) back unchanged: unsigned decimal for the 16- and 8-bit types, signed decimal

@@ -30,7 +30,7 @@ class DescriptionChecksum final : public LayoutPass {
  private:
   bool Visit(const Field& field) override {
     bytes_.Clear();
-    WriteField(bytes_, field.entry);
+    WriteField(bytes_, field.entry, field.kind);
     checksum_.Add(bytes_.bytes.data(), bytes_.bytes.size());
     checksum_.AddZeros(bytes_.zeros);
     return true;
@@ -66,7 +66,7 @@ class FieldComparison final : public LayoutPass {
 
   bool Visit(const Field& field) override {
     bytes_.Clear();
-    WriteField(bytes_, field.entry);
+    WriteField(bytes_, field.entry, field.kind);
     field_offset_ = field.offset;
     const uint64_t end = std::min(field.offset + field.length, cursor_.Length());
     const bool whole = field.length <= kShownBytes;
