@@ -3,21 +3,15 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cli/process.h"
+#include "file/windows_io.h"
 #include "format/messages.h"
 
 namespace pibgen {
 namespace {
-
-std::string Utf8(const wchar_t* text) {
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string out(static_cast<size_t>(length - 1), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
-  return out;
-}
 
 // Writes UTF-8 to a console as the UTF-16 it shows, whatever its code page. A character cut
 // between two writes waits for its remaining bytes.
@@ -34,10 +28,7 @@ bool WriteConsole(HANDLE console, const char* data, size_t size) {
   }
   bool ok = true;
   if (whole > 0) {
-    const int units =
-        ::MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), wide.data(), units);
+    const std::wstring wide = file::Wide(std::string_view(pending.data(), whole));
     for (size_t done = 0; ok && done < wide.size();) {
       DWORD written = 0;
       const auto take = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 1 << 15));
@@ -68,7 +59,7 @@ bool PrepareProcess(int, char**, std::vector<std::string>* arguments, TextSink& 
     return true;
   }
   arguments->clear();
-  for (int i = 0; i < count; ++i) arguments->push_back(Utf8(split[i]));
+  for (int i = 0; i < count; ++i) arguments->push_back(file::Utf8(split[i]));
   ::LocalFree(split);
   return true;
 }
@@ -79,14 +70,7 @@ bool WriteStandardOutput(const char* data, size_t size) {
   DWORD mode = 0;
   if (::GetConsoleMode(output, &mode)) return WriteConsole(output, data, size);
   // A file or a pipe gets the bytes as they are: UTF-8, each line ended by a line feed alone.
-  while (size > 0) {
-    DWORD written = 0;
-    const auto take = static_cast<DWORD>(std::min<size_t>(size, DWORD{1} << 30));
-    if (!::WriteFile(output, data, take, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
+  return file::WriteAll(output, data, size);
 }
 
 }  // namespace pibgen

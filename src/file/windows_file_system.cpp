@@ -9,27 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "file/windows_io.h"
+
 namespace pibgen::file {
 namespace {
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int units =
-      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(units), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), units);
-  return out;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-  return out;
-}
 
 // A handle, and a temporary file's name, owned until they are handed on: if anything throws on
 // the way (memory running out), the handle is closed and the file deleted, not left behind.
@@ -158,16 +141,7 @@ class WindowsFile final : public ImageFile {
 
   HANDLE handle() const { return file_; }
 
-  bool Write(const uint8_t* data, size_t count) override {
-    while (count > 0) {
-      DWORD written = 0;
-      const auto take = static_cast<DWORD>(std::min<size_t>(count, DWORD{1} << 30));
-      if (!::WriteFile(file_, data, take, &written, nullptr) || written == 0) return false;
-      data += written;
-      count -= written;
-    }
-    return true;
-  }
+  bool Write(const uint8_t* data, size_t count) override { return WriteAll(file_, data, count); }
 
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
     uint64_t position = 0;
