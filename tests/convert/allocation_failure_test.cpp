@@ -18,6 +18,7 @@
 #include "file/memory_file_system.h"
 #include "file/native_file_system.h"
 #include "format/text_sink.h"
+#include "forwarding_file_system.h"
 #include "scratch_directory.h"
 
 namespace {
@@ -153,16 +154,9 @@ TEST_F(AllocationFailureTest, ADescriptionTooBigForMemoryIsALoadFailure) {
 
 // Memory that runs out while the image is being written, wherever it is asked for: here the file
 // layer's writes throw, as an allocating layer would.
-class ThrowingWrites final : public file::FileSystem {
+class ThrowingWrites final : public testing::ForwardingFileSystem {
  public:
-  explicit ThrowingWrites(file::FileSystem& inner) : inner_(inner) {}
-  std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
-                                               file::FileIdentity* identity) override {
-    return inner_.OpenSource(path, identity);
-  }
-  std::unique_ptr<file::ImageReader> OpenImage(const std::string& path) override {
-    return inner_.OpenImage(path);
-  }
+  explicit ThrowingWrites(file::FileSystem& inner) : ForwardingFileSystem(inner) {}
   std::unique_ptr<file::Destination> OpenDestination(
       const std::string& path, std::span<const file::FileIdentity> keep) override {
     class Throwing final : public file::Destination {
@@ -198,13 +192,6 @@ class ThrowingWrites final : public file::FileSystem {
     if (!inner || inner->Replacement() == nullptr) return nullptr;
     return std::make_unique<Throwing>(std::move(inner));
   }
-  std::unique_ptr<file::ImageFile> CreateScratchFile() override {
-    return inner_.CreateScratchFile();
-  }
-  std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
-
- private:
-  file::FileSystem& inner_;
 };
 
 TEST(AllocationFailureWhileWriting, LeavesTheOldImageAndSaysSo) {

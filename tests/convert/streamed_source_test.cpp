@@ -7,6 +7,7 @@
 
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
+#include "forwarding_file_system.h"
 #include "text_capture.h"
 
 namespace pibgen {
@@ -14,10 +15,10 @@ namespace {
 
 // Files in memory whose descriptions arrive a few bytes a read, optionally stop with a read
 // error after some bytes, and optionally tell that they changed while they were read.
-class TrickleFileSystem final : public file::FileSystem {
+class TrickleFileSystem final : public testing::ForwardingFileSystem {
  public:
   TrickleFileSystem(size_t piece, size_t fail_after, bool changes = false)
-      : piece_(piece), fail_after_(fail_after), changes_(changes) {}
+      : ForwardingFileSystem(files_), piece_(piece), fail_after_(fail_after), changes_(changes) {}
   file::MemoryFileSystem& files() { return files_; }
 
   std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
@@ -25,17 +26,6 @@ class TrickleFileSystem final : public file::FileSystem {
     if (!files_.OpenSource(path, identity)) return nullptr;
     return std::make_unique<Trickle>(files_.File(path), piece_, fail_after_, changes_);
   }
-  std::unique_ptr<file::ImageReader> OpenImage(const std::string& path) override {
-    return files_.OpenImage(path);
-  }
-  std::unique_ptr<file::Destination> OpenDestination(
-      const std::string& path, std::span<const file::FileIdentity> keep) override {
-    return files_.OpenDestination(path, keep);
-  }
-  std::unique_ptr<file::ImageFile> CreateScratchFile() override {
-    return files_.CreateScratchFile();
-  }
-  std::string FullPath(const std::string& path) override { return files_.FullPath(path); }
 
  private:
   class Trickle final : public file::SourceFile {

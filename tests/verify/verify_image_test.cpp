@@ -7,34 +7,24 @@
 
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
+#include "forwarding_file_system.h"
 #include "text_capture.h"
 
 namespace pibgen {
 namespace {
 
 // Files in memory whose images cannot be read at or past a given offset.
-class FailingReads final : public file::FileSystem {
+class FailingReads final : public testing::ForwardingFileSystem {
  public:
-  explicit FailingReads(size_t fail_after = SIZE_MAX) : fail_after_(fail_after) {}
+  explicit FailingReads(size_t fail_after = SIZE_MAX)
+      : ForwardingFileSystem(files_), fail_after_(fail_after) {}
   file::MemoryFileSystem& files() { return files_; }
 
-  std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
-                                               file::FileIdentity* identity) override {
-    return files_.OpenSource(path, identity);
-  }
   std::unique_ptr<file::ImageReader> OpenImage(const std::string& path) override {
     auto inner = files_.OpenImage(path);
     if (!inner) return nullptr;
     return std::make_unique<Reader>(std::move(inner), fail_after_);
   }
-  std::unique_ptr<file::Destination> OpenDestination(
-      const std::string& path, std::span<const file::FileIdentity> keep) override {
-    return files_.OpenDestination(path, keep);
-  }
-  std::unique_ptr<file::ImageFile> CreateScratchFile() override {
-    return files_.CreateScratchFile();
-  }
-  std::string FullPath(const std::string& path) override { return files_.FullPath(path); }
 
  private:
   class Reader final : public file::ImageReader {
