@@ -20,30 +20,14 @@
 #include <string>
 #include <thread>
 
-#include "scratch_directory.h"
+#include "file/file_layer_test.h"
 
 namespace pibgen::file {
 namespace {
 
-class PosixFileSystemTest : public ::testing::Test {
+class PosixFileSystemTest : public FileLayerTest<PosixFileSystem> {
  protected:
-  void SetUp() override { ASSERT_TRUE(scratch_.Made()); }
-
-  std::string Path(const std::string& name) const { return scratch_.Path(name); }
-  static void Put(const std::string& path, const std::string& contents) {
-    pibgen::testing::ScratchDirectory::Put(path, contents);
-  }
-  static std::string Get(const std::string& path) {
-    return pibgen::testing::ScratchDirectory::Get(path);
-  }
-  static bool Write(ImageFile* file, const std::string& text) {
-    return file != nullptr &&
-           file->Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  }
-
-  pibgen::testing::ScratchDirectory scratch_{"file-test"};
   const std::string& dir_ = scratch_.Dir();
-  PosixFileSystem files_;
 };
 
 // Reads the whole source, block bytes at a time.
@@ -203,18 +187,7 @@ TEST_F(PosixFileSystemTest, ZeroRunsReadBackAsZerosAndDataIsFound) {
   expected[0] = 1;
   expected[1 + (5u << 20)] = 4;
   expected[2 + (5u << 20)] = 5;
-  std::string found(expected_length, '\0');
-  for (uint64_t position = 0; position < length;) {
-    uint64_t begin = 0;
-    uint64_t end = 0;
-    ASSERT_TRUE(image->FindData(position, &begin, &end));
-    ASSERT_GE(begin, position);
-    ASSERT_LE(end, length);
-    if (begin == end) break;
-    ASSERT_TRUE(image->Seek(begin));
-    ASSERT_TRUE(image->Read(reinterpret_cast<uint8_t*>(found.data() + begin), end - begin));
-    position = end;
-  }
+  const std::string found = ReadDataStretches(*image);
   EXPECT_TRUE(found == expected) << "a non-zero byte was outside every data stretch";
 }
 
