@@ -14,6 +14,8 @@ import subprocess
 import sys
 import tempfile
 
+from program_answers import check_program
+
 
 def main():
     build, source, version = sys.argv[1:4]
@@ -36,19 +38,7 @@ def main():
         if os.path.isfile(program):
             if not os.access(program, os.X_OK):
                 problems.append('bin/pibgen is not executable')
-            run = subprocess.run([program, '--version'], capture_output=True, timeout=15)
-            answer = (0, b'pibgen %s\n' % version.encode(), b'')
-            if (run.returncode, run.stdout, run.stderr) != answer:
-                problems.append('--version gave %r' % ((run.returncode, run.stdout, run.stderr),))
-            image = os.path.join(prefix, 'worked.bin')
-            run = subprocess.run([program, '-S' + os.path.join(source, 'examples', 'worked.xml'),
-                                  '-D' + image], capture_output=True, timeout=15)
-            if run.returncode != 0 or not os.path.isfile(image):
-                problems.append('the installed program did not convert: %r' % run.stdout)
-            else:
-                with open(image, 'rb') as f:
-                    if f.read() != bytes.fromhex('01 00 35 61 62 63'):
-                        problems.append('the installed program wrote a wrong image')
+            problems += check_program(program, source, version, prefix, 'installed')
     if problems:
         print('FAIL install\n' + '\n'.join(problems))
         sys.exit(1)

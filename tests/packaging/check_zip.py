@@ -18,6 +18,8 @@ import sys
 import tempfile
 import zipfile
 
+from program_answers import check_program
+
 EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
@@ -33,24 +35,6 @@ def check_page(text, page_path):
     missing = [h for h in headings if h not in lines]
     if not headings or missing:
         problems.append('pibgen.txt lacks the sections %r of man/pibgen.1' % missing)
-    return problems
-
-
-def check_program(program, source, version, work):
-    problems = []
-    run = subprocess.run(EMULATOR + [program, '--version'], capture_output=True, timeout=30)
-    answer = (0, b'pibgen %s\n' % version.encode(), b'')
-    if (run.returncode, run.stdout, run.stderr) != answer:
-        problems.append('--version gave %r' % ((run.returncode, run.stdout, run.stderr),))
-    image = os.path.join(work, 'worked.bin')
-    run = subprocess.run(EMULATOR + [program, '-S' + os.path.join(source, 'examples', 'worked.xml'),
-                                     '-D' + image], capture_output=True, timeout=30)
-    if run.returncode != 0 or not os.path.isfile(image):
-        problems.append('the packed program did not convert: %r' % run.stdout)
-    else:
-        with open(image, 'rb') as f:
-            if f.read() != bytes.fromhex('01 00 35 61 62 63'):
-                problems.append('the packed program wrote a wrong image')
     return problems
 
 
@@ -86,7 +70,7 @@ def main():
                 problems += check_page(f.read(), os.path.join(source, 'man', 'pibgen.1'))
         program = os.path.join(root, 'pibgen.exe')
         if os.path.isfile(program):
-            problems += check_program(program, source, version, work)
+            problems += check_program(program, source, version, work, 'packed', EMULATOR, 30)
     if problems:
         print('FAIL zip\n' + '\n'.join(problems))
         sys.exit(1)
