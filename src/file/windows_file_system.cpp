@@ -1,6 +1,8 @@
 #include "file/windows_file_system.h"
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
 #include <winioctl.h>
 
 #include <algorithm>
@@ -88,6 +90,77 @@ bool Position(HANDLE file, uint64_t* position) {
   *position = static_cast<uint64_t>(at.QuadPart);
   return true;
 }
+
+// What a replacement must carry over from the file it replaces so that it grants no more than
+// that file did and stays in the same hands: its owner, its group and its DACL.
+class Security {
+ public:
+  Security() = default;
+  ~Security() {
+    if (descriptor_ != nullptr) ::LocalFree(descriptor_);
+  }
+  Security(const Security&) = delete;
+  Security& operator=(const Security&) = delete;
+
+  // Reads them from an open file (which needs READ_CONTROL); false if they cannot be read.
+  bool Read(HANDLE file) {
+    constexpr SECURITY_INFORMATION kWhat =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, kWhat, &owner_, &group_, &dacl_, nullptr,
+                          &descriptor_) != ERROR_SUCCESS) {
+      descriptor_ = nullptr;
+      return false;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!::GetSecurityDescriptorControl(descriptor_, &control, &revision)) return false;
+    protected_ = (control & SE_DACL_PROTECTED) != 0;
+    return owner_ != nullptr;
+  }
+
+  // Whether a file this process creates gets another owner or group, which only a process
+  // allowed to give files away can set.
+  bool NeedsNewOwner() const { return !IsDefault(TokenOwner) || !IsDefault(TokenPrimaryGroup); }
+
+  // Gives them to file (opened with READ_CONTROL and WRITE_DAC, and WRITE_OWNER where
+  // NeedsNewOwner). A DACL that inherited from its folder goes on inheriting from it.
+  bool ApplyTo(HANDLE file) const {
+    SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        (protected_ ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    if (NeedsNewOwner()) what |= OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    return ::SetSecurityInfo(file, SE_FILE_OBJECT, what, owner_, group_, dacl_, nullptr) ==
+           ERROR_SUCCESS;
+  }
+
+ private:
+  // Whether the process's token gives new files this owner (TokenOwner) or group
+  // (TokenPrimaryGroup) already.
+  bool IsDefault(TOKEN_INFORMATION_CLASS which) const {
+    PSID wanted = which == TokenOwner ? owner_ : group_;
+    if (wanted == nullptr) return true;
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    ::GetTokenInformation(token, which, nullptr, 0, &size);
+    std::vector<uint8_t> buffer(size);
+    bool same = false;
+    if (size > 0 && ::GetTokenInformation(token, which, buffer.data(), size, &size)) {
+      // TOKEN_OWNER and TOKEN_PRIMARY_GROUP both hold one SID pointer.
+      PSID given = nullptr;
+      std::memcpy(&given, buffer.data(), sizeof given);
+      same = given != nullptr && ::EqualSid(given, wanted);
+    }
+    ::CloseHandle(token);
+    return same;
+  }
+
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;  // holds the three below
+  PSID owner_ = nullptr;
+  PSID group_ = nullptr;
+  PACL dacl_ = nullptr;  // null: a null DACL, which grants everyone everything
+  bool protected_ = false;
+};
 
 // While an image is written in place, closing the console, Ctrl+C or Ctrl+Break first empty
 // it, then end the process as Windows ends an interrupted one. Windows calls the handler on a
@@ -292,11 +365,11 @@ std::wstring TemporaryName(const std::wstring& folder, const std::wstring& base)
 // Windows deletes when the last handle to it closes, however the process ends. Invalid if the
 // folder takes no new file.
 HANDLE CreateTemporaryFile(const std::wstring& folder, const std::wstring& base, std::wstring* name,
-                           DWORD attributes) {
+                           DWORD attributes, DWORD access = 0) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     *name = TemporaryName(folder, base);
-    const HANDLE file = ::CreateFileW(name->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                      nullptr, CREATE_NEW, attributes, nullptr);
+    const HANDLE file = ::CreateFileW(name->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | access,
+                                      0, nullptr, CREATE_NEW, attributes, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       if (SetDeleteOnClose(file, true)) {
         // Long zero runs become holes where the file system has them.
@@ -436,9 +509,17 @@ std::unique_ptr<Destination> WindowsFileSystem::OpenDestination(
   const std::wstring wide = Wide(path);
   if (wide.back() == L'\\' || wide.back() == L'/') return nullptr;
   // Opened as a writer opens it, shared with no one (a second pibgen is refused), but neither
-  // created nor emptied.
-  Handle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  const DWORD error = ::GetLastError();
+  // created nor emptied; and, where it may be, to read who owns it and who may use it.
+  bool security_readable = true;
+  HANDLE opened = ::CreateFileW(wide.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  DWORD error = ::GetLastError();
+  if (opened == INVALID_HANDLE_VALUE && error == ERROR_ACCESS_DENIED) {
+    security_readable = false;
+    opened = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    error = ::GetLastError();
+  }
+  Handle file(opened);
   bool on_disk = false;
   std::wstring target = FullWidePath(wide);
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
@@ -459,17 +540,26 @@ std::unique_ptr<Destination> WindowsFileSystem::OpenDestination(
   }
 
   if (!file.valid() || on_disk) {
-    std::wstring name;
-    Handle replacement(
-        CreateTemporaryFile(FolderOf(target), BaseOf(target), &name, FILE_ATTRIBUTE_HIDDEN));
-    if (replacement.valid()) {
-      auto destination =
-          std::make_unique<WindowsDestination>(target, replacement.get(), name, attributes);
-      replacement.release();
-      return destination;
+    // A replacement takes over the old file's owner, group and DACL, or there is none: a new
+    // file must not grant more than the old one did, nor change hands.
+    Security security;
+    const bool replaces = file.valid();
+    if (!replaces || (security_readable && security.Read(file.get()))) {
+      const DWORD access =
+          replaces ? READ_CONTROL | WRITE_DAC | (security.NeedsNewOwner() ? WRITE_OWNER : 0) : 0;
+      std::wstring name;
+      Handle replacement(CreateTemporaryFile(FolderOf(target), BaseOf(target), &name,
+                                             FILE_ATTRIBUTE_HIDDEN, access));
+      if (replacement.valid() && (!replaces || security.ApplyTo(replacement.get()))) {
+        auto destination =
+            std::make_unique<WindowsDestination>(target, replacement.get(), name, attributes);
+        replacement.release();
+        return destination;
+      }
     }
-    // A folder that takes no new file: an existing file is written in place, as it may be.
-    if (!file.valid()) return nullptr;
+    // A folder that takes no new file, or a file whose owner or DACL a new file cannot take:
+    // an existing file is written in place, as it may be.
+    if (!replaces) return nullptr;
   }
   auto destination = std::make_unique<WindowsDestination>(file.get(), on_disk);
   file.release();
