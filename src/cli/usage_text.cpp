@@ -1,5 +1,6 @@
 #include "cli/usage_text.h"
 
+#include <algorithm>
 #include <string>
 
 #include "cli/version.h"
@@ -40,17 +41,21 @@ std::string_view HelpText() {
       "Example:  pibgen -Sfields.xml -Dimage.bin\n"
       "\n"
       "Field types (the <type> text; multi-byte values are little-endian):\n";
+  // Each type's name, then its width in a column after the longest name.
+  constexpr size_t kNameColumn = std::max<size_t>(LongestTypeName(), 13) + 2;
   static const std::string text = [&] {
     std::string help(kCommands);
     for (const FieldType& type : kFieldTypes) {
       help.append("  ").append(type.name);
-      help.append(15 - type.name.size(), ' ');
+      help.append(kNameColumn - type.name.size(), ' ');
       help.append(type.width == 0
                       ? "<size> bytes"
                       : std::to_string(type.width) + (type.width == 1 ? " byte" : " bytes"));
       help.append(": ").append(type.encodes).append("\n");
     }
-    help.append("  anything else  <size> zero bytes (a fill field)\n\n");
+    constexpr std::string_view kOther = "anything else";
+    help.append("  ").append(kOther).append(kNameColumn - kOther.size(), ' ');
+    help.append("<size> zero bytes (a fill field)\n\n");
     help.append("Checksum: byte ").append(std::to_string(kChecksumOffset));
     help.append(" becomes the top byte of the CRC-32 of bytes ");
     help.append(std::to_string(kChecksumOffset + 1)).append(" to the end.\n\n");

@@ -194,7 +194,7 @@ class DecodePrinter final : public ImagePass {
 
   bool AppendValue(FieldKind kind, const Field& field) {
     if (IsNumeric(kind)) {
-      uint8_t bytes[8];
+      uint8_t bytes[kMaxFixedWidth];
       if (!cursor_.Copy(field.offset, static_cast<size_t>(field.length), bytes)) {
         read_failed_ = true;
         return false;

@@ -11,10 +11,10 @@
 namespace pibgen {
 namespace {
 
-void WriteLittleEndian(ByteSink& out, uint32_t value, size_t width) {
-  uint8_t bytes[4];
-  for (size_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  out.Write(bytes, width);
+void WriteLittleEndian(ByteSink& out, uint64_t value, uint64_t width) {
+  uint8_t bytes[kMaxFixedWidth];
+  for (uint64_t i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  out.Write(bytes, static_cast<size_t>(width));
 }
 
 bool IsAscii(std::string_view text) {
@@ -52,39 +52,35 @@ void WriteByteArray(ByteSink& out, const std::string& value, uint64_t size) {
 }  // namespace
 
 void WriteField(ByteSink& out, const FieldEntry& entry, FieldKind kind) {
-  switch (kind) {
-    case FieldKind::kUInt16:
-    case FieldKind::kByte:
-    case FieldKind::kUInt32:
-    case FieldKind::kInt32:
-      WriteLittleEndian(out, static_cast<uint32_t>(ParseDecimal(entry.value)),
-                        static_cast<size_t>(TypeOf(kind)->width));
+  const FieldType* type = TypeOf(kind);
+  if (type == nullptr) {
+    out.WriteZeros(FieldLength(kind, entry.size));
+    return;
+  }
+  switch (type->encoding) {
+    case Encoding::kLittleEndian: {
+      // Sign-extended, so a negative value fills every byte of a wide type.
+      const int64_t value = ParseDecimal(entry.value);
+      WriteLittleEndian(out, static_cast<uint64_t>(value), type->width);
       return;
-    case FieldKind::kByteArray:
+    }
+    case Encoding::kHex:
       WriteByteArray(out, entry.value, FieldLength(kind, entry.size));
-      return;
-    case FieldKind::kFill:
-      out.WriteZeros(FieldLength(kind, entry.size));
       return;
   }
 }
 
 std::string NumericValueText(FieldKind kind, const uint8_t* bytes) {
-  switch (kind) {
-    case FieldKind::kUInt16:
-      return std::to_string(bytes[0] | bytes[1] << 8);
-    case FieldKind::kByte:
-      return std::to_string(bytes[0]);
-    case FieldKind::kUInt32:
-    case FieldKind::kInt32:
-      return std::to_string(static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
-                                                 uint32_t{bytes[2]} << 16 |
-                                                 uint32_t{bytes[3]} << 24));
-    case FieldKind::kByteArray:
-    case FieldKind::kFill:
-      break;
-  }
-  return {};
+  const FieldType* type = TypeOf(kind);
+  if (type == nullptr || type->encoding != Encoding::kLittleEndian) return {};
+  const uint64_t bits = 8 * type->width;
+  uint64_t value = 0;
+  for (uint64_t i = 0; i < type->width; ++i) value |= uint64_t{bytes[i]} << (8 * i);
+  if (!type->reads_signed) return std::to_string(value);
+  // Sign-extended from the type's top bit.
+  const uint64_t sign = uint64_t{1} << (bits - 1);
+  if (bits < 64 && (value & sign) != 0) value |= ~uint64_t{0} << bits;
+  return std::to_string(static_cast<int64_t>(value));
 }
 
 }  // namespace pibgen

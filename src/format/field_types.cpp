@@ -5,11 +5,10 @@
 namespace pibgen {
 
 const FieldType* TypeNamed(std::string_view type) {
-  // Every type name starts "System.": most fill types stop here, and the rest by length.
-  if (type.size() < 8 || std::memcmp(type.data(), "System.", 7) != 0) return nullptr;
+  // Most fill types differ from every name in length, so the bytes are compared only then.
   for (const FieldType& known : kFieldTypes) {
     if (type.size() == known.name.size() &&
-        std::memcmp(type.data() + 7, known.name.data() + 7, type.size() - 7) == 0) {
+        std::memcmp(type.data(), known.name.data(), type.size()) == 0) {
       return &known;
     }
   }

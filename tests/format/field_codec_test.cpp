@@ -87,5 +87,20 @@ TEST(WriteField, AFillIsAllZeros) {
   EXPECT_EQ(std::count(image.begin(), image.end(), 0), static_cast<long>(image.size()));
 }
 
+// Every numeric type's bytes decode to a value text that writes them again, the top bit set
+// or not, for each row of the type table.
+TEST(NumericValueText, WritesTheSameBytesBack) {
+  for (const FieldType& type : kFieldTypes) {
+    if (type.encoding != Encoding::kLittleEndian) continue;
+    const auto width = static_cast<size_t>(type.width);
+    for (const std::vector<uint8_t>& pattern :
+         {std::vector<uint8_t>(width, 0x00), std::vector<uint8_t>(width, 0xFF),
+          std::vector<uint8_t>(width, 0x80), std::vector<uint8_t>(width, 0x7F)}) {
+      const std::string text = NumericValueText(type.kind, pattern.data());
+      EXPECT_EQ(Encode({std::string(type.name), 0, text}), pattern) << type.name << " " << text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pibgen

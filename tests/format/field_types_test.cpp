@@ -22,6 +22,8 @@ TEST(FieldType, OnlyTheExactTypeNamesAreRecognised) {
                                          {"System.Bytes", true, 9},
                                          {"system.Byte", true, 9},
                                          {"Xystem.Byte", true, 9},
+                                         {"System.Byte[]X", true, 9},
+                                         {"UInt16", true, 9},
                                          {"System.", true, 9},
                                          {"System.Int3", true, 9},
                                          {"System.Int320", true, 9},
