@@ -139,7 +139,6 @@ class Reader {
   }
 
  private:
-  static void SetUpLibxml();
   static xmlSAXHandler Handlers();
   bool CreateContext(xmlSAXHandler& content);
   ReadResult Finish();
@@ -345,24 +344,55 @@ class Reader {
   std::string_view child_name_;
 };
 
-void Reader::SetUpLibxml() {
-  // Once a process. Before 2.14 the only way to refuse a resource is the process-wide loader.
-  [[maybe_unused]] static const bool set_up = [] {
+// libxml2's process- and thread-wide settings that a read needs, taken for the read alone
+// and given back when it ends, so that a program reading descriptions keeps its own: before
+// 2.14 the only way to refuse a resource is the process-wide loader, and before 2.13 libxml2
+// prints its messages through the thread's error functions.
+class BorrowedLibxmlSettings {
+ public:
+  BorrowedLibxmlSettings() {
     xmlInitParser();
 #if LIBXML_VERSION < 21400
+    loader_ = xmlGetExternalEntityLoader();
     xmlSetExternalEntityLoader([](const char*, const char*, xmlParserCtxt* context) {
-      if (context != nullptr && Of(context) != nullptr) {
-        Of(context)->Refuse(context, ReadFailure::kExternalEntity);
+      if (context != nullptr && Reader::Of(context) != nullptr) {
+        Reader::Of(context)->Refuse(context, ReadFailure::kExternalEntity);
       }
       return xmlParserInputPtr{nullptr};
     });
 #endif
-    return true;
-  }();
-  // libxml2 prints nothing of its own; its error functions belong to the thread.
-  xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
-  xmlSetStructuredErrorFunc(nullptr, [](void*, ErrorPointer) {});
-}
+#if LIBXML_VERSION < 21300
+    generic_ = xmlGenericError;
+    generic_context_ = xmlGenericErrorContext;
+    structured_ = xmlStructuredError;
+    structured_context_ = xmlStructuredErrorContext;
+    xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
+    xmlSetStructuredErrorFunc(nullptr, [](void*, ErrorPointer) {});
+#endif
+  }
+  ~BorrowedLibxmlSettings() {
+#if LIBXML_VERSION < 21400
+    xmlSetExternalEntityLoader(loader_);
+#endif
+#if LIBXML_VERSION < 21300
+    xmlSetGenericErrorFunc(generic_context_, generic_);
+    xmlSetStructuredErrorFunc(structured_context_, structured_);
+#endif
+  }
+  BorrowedLibxmlSettings(const BorrowedLibxmlSettings&) = delete;
+  BorrowedLibxmlSettings& operator=(const BorrowedLibxmlSettings&) = delete;
+
+ private:
+#if LIBXML_VERSION < 21400
+  xmlExternalEntityLoader loader_ = nullptr;
+#endif
+#if LIBXML_VERSION < 21300
+  xmlGenericErrorFunc generic_ = nullptr;
+  void* generic_context_ = nullptr;
+  xmlStructuredErrorFunc structured_ = nullptr;
+  void* structured_context_ = nullptr;
+#endif
+};
 
 xmlSAXHandler Reader::Handlers() {
   // libxml2's own handling of the DTD and internal entities, the guards, the content callbacks.
@@ -456,15 +486,15 @@ ReadResult Reader::Finish() {
   if (!well_formed) Note(ReadFailure::kNotWellFormed, InputLine(main_, true));
   if (!had_root_ || depth_ != 0) Note(ReadFailure::kNotWellFormed, 0);
   xmlFreeParserCtxt(main_);
-  if (unreadable_) return {ReadFailure::kUnreadable, 0, {}, bytes_read_};
-  if (bytes_read_ == 0) return {ReadFailure::kNotWellFormed, 1, {}, 0};  // libxml2 needs bytes
-  return {failure_, failure_ == ReadFailure::kNone ? 0 : line_, entity_, bytes_read_};
+  if (unreadable_) return {ReadFailure::kUnreadable, 0, {}};
+  if (bytes_read_ == 0) return {ReadFailure::kNotWellFormed, 1, {}};  // libxml2 needs bytes
+  return {failure_, failure_ == ReadFailure::kNone ? 0 : line_, entity_};
 }
 
 ReadResult Reader::Run() {
-  SetUpLibxml();
+  const BorrowedLibxmlSettings settings;
   xmlSAXHandler content = Handlers();
-  if (!CreateContext(content)) return {ReadFailure::kBeyondBounds, 0, {}, 0};
+  if (!CreateContext(content)) return {ReadFailure::kBeyondBounds, 0, {}};
   xmlParseDocument(main_);
   return Finish();
 }
@@ -478,7 +508,7 @@ ReadResult ReadDescription(file::SourceFile& source, DescriptionHandler& handler
     Reader reader(source, handler);
     return reader.Run();
   } catch (const std::bad_alloc&) {
-    return {ReadFailure::kBeyondBounds, 0, {}, 0};
+    return {ReadFailure::kBeyondBounds, 0, {}};
   }
 }
 

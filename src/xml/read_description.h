@@ -61,7 +61,6 @@ struct ReadResult {
   ReadFailure failure = ReadFailure::kNone;
   uint32_t line = 0;   // where the document went wrong, when known; 0 otherwise
   std::string entity;  // the entity failures: the reference, "&name;" or "%name;"
-  uint64_t bytes = 0;  // bytes read from the source
   bool ok() const { return failure == ReadFailure::kNone; }
 };
 

@@ -81,7 +81,7 @@ class Dump final : public DescriptionHandler {
   static std::string Attributes(std::span<const Attribute> attributes) {
     std::string text;
     for (const Attribute& a : attributes)
-      text += " " + std::string(a.name) + "=" + std::string(a.value);
+      text.append(" ").append(a.name).append("=").append(a.value);
     return text;
   }
   bool Add(const std::string& line_text, uint32_t line, bool show_line = true) {
@@ -160,8 +160,8 @@ int KindOf(xmlNodePtr node) {
 std::string Attributes(xmlNodePtr element) {
   std::string text;
   for (xmlAttrPtr a = element->properties; a != nullptr; a = a->next) {
-    text += " " + Name(reinterpret_cast<xmlNodePtr>(a)) + "=" +
-            Content(reinterpret_cast<xmlNodePtr>(a));
+    text.append(" ").append(Name(reinterpret_cast<xmlNodePtr>(a))).append("=");
+    text.append(Content(reinterpret_cast<xmlNodePtr>(a)));
   }
   return text;
 }
@@ -406,6 +406,34 @@ TEST(ReadDescription, AFailedReadOrAStopEndsTheRead) {
   dump.stop_after = 3;
   EXPECT_EQ(ReadDescription(source, dump).failure, ReadFailure::kStopped);
   EXPECT_EQ(dump.out, "root r\nfield 1 f\n 1 #text [1]\n");
+}
+
+int messages = 0;
+void CountMessage(void*, const char*, ...) { ++messages; }
+
+// A program that reads descriptions keeps libxml2's process- and thread-wide settings of its
+// own: the reader takes what it needs for the read alone, refused entity and all.
+TEST(ReadDescription, LeavesTheProgramsLibxmlSettingsAsTheyWere) {
+  xmlInitParser();
+  const xmlExternalEntityLoader loader = [](const char*, const char*, xmlParserCtxt*) {
+    return xmlParserInputPtr{nullptr};
+  };
+  const xmlExternalEntityLoader earlier_loader = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(loader);
+  messages = 0;
+  xmlSetGenericErrorFunc(nullptr, CountMessage);
+  const char* const texts[] = {"<r><f><value>1</value></f></r>",
+                               "<!DOCTYPE r [<!ENTITY e SYSTEM \"x\">]><r>&e;</r>", "<r><f>"};
+  for (const char* text : texts) {
+    PieceSource source(text);
+    Dump dump(false);
+    ReadDescription(source, dump);
+    EXPECT_EQ(xmlGetExternalEntityLoader(), loader) << text;
+  }
+  xmlGenericError(xmlGenericErrorContext, "a message of the program's own");
+  EXPECT_EQ(messages, 1);
+  xmlSetExternalEntityLoader(earlier_loader);
+  xmlSetGenericErrorFunc(nullptr, nullptr);
 }
 
 }  // namespace
