@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Installs what building and testing pibgen needs on Debian 12. Safe to run again.
+# Installs what building pibgen needs on Debian 12; with --tests, also what its tests, fuzz
+# targets, benchmarks and packaging checks need. Safe to run again.
 set -euo pipefail
-packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3
-  dpkg-dev groff-base mandoc  # packaging and manual page checks
-  time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
-  strace)  # the test that no path outside the description is looked up
+packages=(cmake make g++ libxml2-dev libattr1-dev)
+case "${1:-}" in
+  "") ;;
+  --tests)
+    packages+=(zlib1g-dev libgtest-dev python3
+      dpkg-dev groff-base mandoc  # packaging and manual page checks
+      time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
+      strace)  # the test that no path outside the description is looked up
+    ;;
+  *)
+    echo "usage: $0 [--tests]" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -100,7 +100,10 @@ void FieldCheck::End(const Field& field) {
   const FieldKind kind = field.kind;
   CheckType(field);
   if (IsSized(kind)) CheckSize(field);
-  if (IsNumeric(kind)) CheckNumericValue(field);
+  if (IsNumeric(kind)) {
+    CheckIgnoredSize(field);
+    CheckNumericValue(field);
+  }
   // A negative size is already an error; measuring the value against it says nothing more.
   if (kind == FieldKind::kByteArray && field.entry.size >= 0) CheckByteArrayValue(field);
   CheckChecksumOverlap(field);
@@ -113,7 +116,14 @@ void FieldCheck::Warn(uint32_t line, const std::string& message) {
 void FieldCheck::CheckType(const Field& field) {
   const FieldEntry& entry = field.entry;
   if (field.type_line == 0) {
-    if (field.size_line != 0 && entry.size >= 0) {
+    // A negative size is already an error; the field converts to nothing.
+    if (field.size_line != 0 && entry.size < 0) return;
+    // One warning for the field: a value it drops says more than a size it keeps.
+    if (field.value_line != 0 && !entry.value.empty()) {
+      Warn(field.line, "<value> without <type>; the field is a zero fill of " +
+                           std::to_string(field.length) + " bytes and its value " +
+                           QuoteText(entry.value) + " is not written");
+    } else if (field.size_line != 0) {
       Warn(field.line,
            "<size> without <type>; written as " + std::to_string(entry.size) + " zero bytes");
     }
@@ -158,6 +168,14 @@ void FieldCheck::CheckSize(const Field& field) {
     Warn(line, "size " + size.written + " is outside 0 to " + std::to_string(INT32_MAX) +
                    "; read as " + std::to_string(size.value));
   }
+}
+
+// A fixed-width type takes its width whatever the size says.
+void FieldCheck::CheckIgnoredSize(const Field& field) {
+  if (field.size_line == 0) return;
+  const FieldType& type = *TypeNamed(field.entry.type);
+  Warn(field.size_line, "<size> is ignored; " + std::string(type.name) + " is always " +
+                            std::to_string(type.width) + (type.width == 1 ? " byte" : " bytes"));
 }
 
 void FieldCheck::CheckNumericValue(const Field& field) {

@@ -13,8 +13,9 @@ namespace pibgen {
 // Looks at one field as the conversion reads it, child by child, and appends what it finds:
 // child names that differ from "type", "size" and "value" only in case, repeated children, a
 // misspelt type, a negative size, sizes and numbers with trailing characters or outside their
-// range, missing values, Byte[] values that are not hex or do not fill their size, a size
-// without a type, and a field whose bytes the checksum overwrites.
+// range, missing values, Byte[] values that are not hex or do not fill their size, a size or
+// a value without a type, a size given to a fixed-width type, and a field whose bytes the
+// checksum overwrites.
 class FieldCheck {
  public:
   explicit FieldCheck(std::vector<Finding>& findings) : findings_(findings) {}
@@ -29,6 +30,7 @@ class FieldCheck {
   void Warn(uint32_t line, const std::string& message);
   void CheckType(const Field& field);
   void CheckSize(const Field& field);
+  void CheckIgnoredSize(const Field& field);
   void CheckNumericValue(const Field& field);
   void CheckByteArrayValue(const Field& field);
   void CheckChecksumOverlap(const Field& field);

@@ -13,8 +13,5 @@ int main(int argc, char** argv) {
   std::vector<const char*> pointers;
   for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
   pibgen::file::NativeFileSystem file_system;
-  const int status =
-      pibgen::RunPibgen(static_cast<int>(pointers.size()), pointers.data(), file_system, out);
-  out.Flush();
-  return status;
+  return pibgen::RunPibgen(static_cast<int>(pointers.size()), pointers.data(), file_system, out);
 }

@@ -16,8 +16,14 @@ namespace pibgen {
 // program. Returns false if the program must not go on; out may have said why.
 bool PrepareProcess(int argc, char** argv, std::vector<std::string>* arguments, TextSink& out);
 
-// Writes all size bytes to standard output, waiting for it where it is full for now. Returns
-// false once it takes nothing more (closed, broken, or a device that fails).
-bool WriteStandardOutput(const char* data, size_t size);
+// What became of a write to standard output.
+enum class OutputWrite {
+  kWritten,     // every byte was taken
+  kReaderGone,  // a pipe whose reader has left, or no standard output at all: no one reads
+  kFailed,      // a device that fails, a full disk: the output is lost
+};
+
+// Writes all size bytes to standard output, waiting for it where it is full for now.
+OutputWrite WriteStandardOutput(const char* data, size_t size);
 
 }  // namespace pibgen

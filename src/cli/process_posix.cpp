@@ -32,13 +32,13 @@ bool OpenStandardDescriptors() {
 bool PrepareProcess(int argc, char** argv, std::vector<std::string>* arguments, TextSink&) {
   if (!OpenStandardDescriptors()) return false;
   // A reader that stops early (pibgen ... | head) must not kill the conversion halfway: the
-  // rest of the trace is dropped, and the image is still finished.
+  // rest of the output is dropped, and the image is still finished.
   std::signal(SIGPIPE, SIG_IGN);
   arguments->assign(argv, argv + argc);
   return true;
 }
 
-bool WriteStandardOutput(const char* data, size_t left) {
+OutputWrite WriteStandardOutput(const char* data, size_t left) {
   while (left > 0) {
     const ssize_t written = ::write(STDOUT_FILENO, data, left);
     if (written < 0 && errno == EINTR) continue;
@@ -47,11 +47,13 @@ bool WriteStandardOutput(const char* data, size_t left) {
       pollfd ready = {STDOUT_FILENO, POLLOUT, 0};
       if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
     }
-    if (written <= 0) return false;
+    // SIGPIPE is ignored, so a pipe whose reader has left answers EPIPE.
+    if (written < 0 && errno == EPIPE) return OutputWrite::kReaderGone;
+    if (written <= 0) return OutputWrite::kFailed;
     data += written;
     left -= static_cast<size_t>(written);
   }
-  return true;
+  return OutputWrite::kWritten;
 }
 
 }  // namespace pibgen

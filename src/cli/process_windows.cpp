@@ -64,13 +64,22 @@ bool PrepareProcess(int, char**, std::vector<std::string>* arguments, TextSink& 
   return true;
 }
 
-bool WriteStandardOutput(const char* data, size_t size) {
+OutputWrite WriteStandardOutput(const char* data, size_t size) {
   const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return false;
+  // A process started without standard output has no one to read it, as with a closed one
+  // elsewhere, which is opened onto the null device.
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return OutputWrite::kReaderGone;
   DWORD mode = 0;
-  if (::GetConsoleMode(output, &mode)) return WriteConsole(output, data, size);
+  if (::GetConsoleMode(output, &mode)) {
+    return WriteConsole(output, data, size) ? OutputWrite::kWritten : OutputWrite::kFailed;
+  }
   // A file or a pipe gets the bytes as they are: UTF-8, each line ended by a line feed alone.
-  return file::WriteAll(output, data, size);
+  ::SetLastError(ERROR_SUCCESS);
+  if (file::WriteAll(output, data, size)) return OutputWrite::kWritten;
+  // A pipe whose reader has closed its end, or is closing it.
+  const DWORD error = ::GetLastError();
+  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? OutputWrite::kReaderGone
+                                                              : OutputWrite::kFailed;
 }
 
 }  // namespace pibgen

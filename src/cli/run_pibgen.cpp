@@ -25,10 +25,7 @@ int Convert(int count, const char* const* arguments, file::FileSystem& file_syst
   return 1;
 }
 
-}  // namespace
-
-int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
-              TextSink& out) {
+int RunMode(int count, const char* const* arguments, file::FileSystem& file_system, TextSink& out) {
   // "--help" wins over "--version", and either over every mode: nothing is read or written.
   const LongOptions options = ReadLongOptions(count, arguments);
   if (options.help || options.version) {
@@ -63,6 +60,15 @@ int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_sy
       return DecodeImage(path, std::string(*options.layout), file_system, out) ? 0 : 1;
   }
   return Convert(count, arguments, file_system, out);
+}
+
+}  // namespace
+
+int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
+              TextSink& out) {
+  const int status = RunMode(count, arguments, file_system, out);
+  // A run whose output was lost did not do what it was asked, whatever it found.
+  return out.Flush() ? status : 1;
 }
 
 }  // namespace pibgen

@@ -22,14 +22,26 @@ void StdoutSink::Print(std::string_view text) {
   if (buffer_.size() >= kFlushThreshold) Flush();
 }
 
-void StdoutSink::Flush() {
+bool StdoutSink::Flush() {
   Write(buffer_.data(), buffer_.size());
   buffer_.clear();
+  return state_ != State::kLost;
 }
 
 void StdoutSink::Write(const char* data, size_t size) {
-  // A closed or broken standard output must not stop the conversion: the rest is dropped.
-  if (!broken_ && !WriteStandardOutput(data, size)) broken_ = true;
+  // Output that cannot be written must not stop the conversion: the rest is dropped, and the
+  // state says whether that loses anything.
+  if (state_ != State::kOpen || size == 0) return;
+  switch (WriteStandardOutput(data, size)) {
+    case OutputWrite::kWritten:
+      break;
+    case OutputWrite::kReaderGone:
+      state_ = State::kReaderGone;
+      break;
+    case OutputWrite::kFailed:
+      state_ = State::kLost;
+      break;
+  }
 }
 
 }  // namespace pibgen

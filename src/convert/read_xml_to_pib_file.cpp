@@ -70,6 +70,9 @@ Failure Convert(const std::string& source, const std::string& destination,
   if (read) return read;
   if (!opened) return Of(FailureKind::kCreateImage);
   if (!trace.Publish(out)) return Of(FailureKind::kReadImage);
+  // The trace reaches standard output before the image is put in place, so a trace that is
+  // lost leaves the destination as it was.
+  if (!out.Flush()) return Of(FailureKind::kOutputLost);
   if (!WriteChecksumAndClose(image)) {
     return Of(image.Fault() == FailureKind::kNone ? FailureKind::kWriteImage : image.Fault());
   }

@@ -19,6 +19,7 @@ enum class FailureKind {
   kWriteImage,    // it could not be written,
   kReadImage,     // read back,
   kCloseImage,    // or closed and put in place
+  kOutputLost,    // the trace did not reach standard output, where nothing more can be said
 };
 
 struct Failure {

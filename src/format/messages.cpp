@@ -73,6 +73,8 @@ std::string ConversionMessage(const Failure& failure, std::string_view source) {
       return "read pib file fail\n";
     case FailureKind::kCloseImage:
       return "close pib file fail\n";
+    case FailureKind::kOutputLost:
+      return "";  // the output that would carry it is lost
   }
   return "load xml file fail\n";
 }

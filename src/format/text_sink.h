@@ -10,6 +10,10 @@ class TextSink {
  public:
   virtual ~TextSink() = default;
   virtual void Print(std::string_view text) = 0;
+  // Hands on everything printed so far. False once some of it was lost on the way (a write
+  // that failed); a reader that chose to stop reading loses nothing. A sink that holds
+  // nothing back has nothing to hand on.
+  virtual bool Flush() { return true; }
 };
 
 }  // namespace pibgen

@@ -108,11 +108,15 @@ TEST(CheckField, NumericValues) {
        {"1: warning: field 1: value \"\" has no number; written as 00 00"}},
       {"<f><type>System.UInt32</type></f>",
        {"1: warning: field 1: System.UInt32 field has no <value>; written as 00 00 00 00"}},
-      // A fill field's value is dropped, and says so; a numeric field has no use for a size.
+      // A fill field's value is dropped, and says so; a numeric field's size is ignored, whatever
+      // its text.
       {"<f><type>pad</type><size>2</size><value>x</value></f>",
        {"1: warning: field 1: type \"pad\" is unknown, so the field is a zero fill of 2 bytes and "
         "its value \"x\" is not written"}},
-      {"<f><type>System.Byte</type><size>-3q</size><value>1</value></f>", {}},
+      {"<f><type>System.Byte</type><size>-3q</size><value>1</value></f>",
+       {"1: warning: field 1: <size> is ignored; System.Byte is always 1 byte"}},
+      {"<f><type>System.UInt16</type><value>1</value><size>2</size></f>",
+       {"1: warning: field 1: <size> is ignored; System.UInt16 is always 2 bytes"}},
   });
 }
 
@@ -139,7 +143,16 @@ TEST(CheckField, Sizes) {
        {"1: warning: field 1: <size> without <type>; written as 3 zero bytes"}},
       {"<f><size>-3</size></f>",
        {"1: error: field 1: negative size (-3); the conversion refuses the description"}},
-      {"<f><value>3</value></f>", {}},
+      // Without a type a value is dropped: one warning, whether or not a size is given.
+      {"<f><value>3</value></f>",
+       {"1: warning: field 1: <value> without <type>; the field is a zero fill of 0 bytes and its "
+        "value \"3\" is not written"}},
+      {"<f><size>4</size><value>ab</value></f>",
+       {"1: warning: field 1: <value> without <type>; the field is a zero fill of 4 bytes and its "
+        "value \"ab\" is not written"}},
+      {"<f><size>-2</size><value>1</value></f>",
+       {"1: error: field 1: negative size (-2); the conversion refuses the description"}},
+      {"<f><value/></f>", {}},
       {"<f/>", {}},
   });
 }

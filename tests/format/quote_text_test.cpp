@@ -17,7 +17,7 @@ TEST(QuoteText, KeepsMessagesOnOneLine) {
       {std::string(40, 'x'), "\"" + std::string(40, 'x') + "\""},
       {std::string(41, 'x'), "\"" + std::string(40, 'x') + "...\""},
       // A two-byte character across the cut is left out whole.
-      {std::string(39, 'x') + "\xC3\xA9" + "yz", "\"" + std::string(39, 'x') + "...\""},
+      {std::string(39, 'x').append("\xC3\xA9yz"), "\"" + std::string(39, 'x') + "...\""},
   };
   for (const auto& [text, quoted] : cases) EXPECT_EQ(QuoteText(text), quoted) << text;
 }
