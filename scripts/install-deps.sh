@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing pibgen needs on Debian 12. Safe to run again.
 set -euo pipefail
-packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3
+packages=(cmake make g++ libxml2-dev libattr1-dev zlib1g-dev libgtest-dev python3
+  acl  # setfacl, for the test that a replaced file keeps its ACL
   dpkg-dev groff-base mandoc  # packaging and manual page checks
   time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
   strace)  # the test that no path outside the description is looked up
