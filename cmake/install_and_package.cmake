@@ -48,14 +48,17 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_debian_docs.cmake
 set(CPACK_PIBGEN_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack_source_date_epoch.cmake)
 
-# dpkg-shlibdeps derives the run-time dependencies (libxml2, libstdc++, libc) from the
-# binary itself, with the versions its symbols need. Without it, name libxml2 at least
-# the version built against.
+# dpkg-shlibdeps derives the run-time dependencies (libxml2, libattr1, libstdc++, libc) from
+# the binary itself, with the versions its symbols need. Without it, name libxml2 at least
+# the version built against, and libattr1 where it is linked.
 find_program(PIBGEN_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(PIBGEN_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxml2 (>= ${LIBXML2_VERSION_STRING})")
+  if(PIBGEN_HAVE_LIBATTR)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libattr1")
+  endif()
 endif()
 
 include(CPack)

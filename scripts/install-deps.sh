@@ -7,6 +7,7 @@ case "${1:-}" in
   "") ;;
   --tests)
     packages+=(zlib1g-dev libgtest-dev python3
+      acl  # setfacl, for the test that a replaced file keeps its ACL
       dpkg-dev groff-base mandoc  # packaging and manual page checks
       time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
       strace)  # the test that no path outside the description is looked up

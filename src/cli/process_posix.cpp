@@ -34,6 +34,9 @@ bool PrepareProcess(int argc, char** argv, std::vector<std::string>* arguments, 
   // A reader that stops early (pibgen ... | head) must not kill the conversion halfway: the
   // rest of the output is dropped, and the image is still finished.
   std::signal(SIGPIPE, SIG_IGN);
+  // A file-size limit (ulimit -f) makes a write fail, reported as any failed write, rather
+  // than ending the process halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   arguments->assign(argv, argv + argc);
   return true;
 }

@@ -28,7 +28,7 @@ bool PibImageFile::Open(const std::string& path, std::span<const file::FileIdent
     if (!destination_) return false;
     file_ = destination_->Replacement();
     if (file_ == nullptr) {
-      scratch_ = file_system_.CreateScratchFile();
+      scratch_ = file_system_.CreateScratchFileNear(path);
       file_ = scratch_.get();
     }
   } catch (const std::bad_alloc&) {
@@ -105,6 +105,8 @@ bool PibImageFile::StampChecksum() {
 bool PibImageFile::CopyInPlace() {
   const std::unique_ptr<file::ImageFile> target = destination_->OpenInPlace();
   if (!target) return Fail(FailureKind::kCreateImage);
+  // A disk without room for the image refuses here, before a byte of the old one is lost.
+  if (!target->Reserve(written_)) return Fail(FailureKind::kWriteImage);
   file::ImageCursor image(*file_, written_);
   file::ImageCursor::Piece piece;
   for (uint64_t at = 0; at < written_; at += piece.count) {
@@ -120,8 +122,15 @@ bool PibImageFile::CopyInPlace() {
 bool PibImageFile::Close() {
   if (!DrainBuffer()) return false;
   try {
-    const bool closed =
-        scratch_ ? CopyInPlace() : (destination_->Replace() || Fail(FailureKind::kCloseImage));
+    bool closed = false;
+    if (scratch_) {
+      closed = CopyInPlace();
+    } else if (destination_->Replace()) {
+      closed = true;
+    } else {
+      // A destination whose replacement is refused gets the image the replacement holds.
+      closed = destination_->WriteInPlaceInstead() ? CopyInPlace() : Fail(FailureKind::kCloseImage);
+    }
     destination_.reset();
     scratch_.reset();
     file_ = nullptr;

@@ -1,7 +1,7 @@
 #include "file/clean_up_on_signal.h"
 
+#include <pthread.h>
 #include <unistd.h>
-#include <csignal>
 #include <cstring>
 #include <iterator>
 
@@ -12,17 +12,23 @@ namespace {
 // the like, which belong to debuggers and sanitizers) and SIGKILL, which no handler sees.
 constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,   SIGPIPE,
                             SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
-struct sigaction earlier[std::size(kSignals)];
 bool installed = false;
 
+// A replacement beside the destination and a scratch file may be named at once.
+constexpr int kSlots = 4;
+struct Slot {
+  volatile std::sig_atomic_t used = 0;
+  char path[4096];
+};
+Slot slots[kSlots];
 volatile std::sig_atomic_t empty_fd = -1;
-volatile std::sig_atomic_t remove_path = 0;  // whether path_to_remove holds a path
-char path_to_remove[4096];
 
 // Only async-signal-safe calls: the signal may arrive in the middle of any write.
 extern "C" void CleanUpAndRaise(int signal) {
   // Nothing more can be done if these fail; the results are looked at only to say so.
-  if (remove_path && ::unlink(path_to_remove) != 0) {
+  for (Slot& slot : slots) {
+    if (slot.used && ::unlink(slot.path) != 0) {
+    }
   }
   if (empty_fd >= 0 && ::ftruncate(empty_fd, 0) != 0) {
   }
@@ -34,40 +40,54 @@ extern "C" void CleanUpAndRaise(int signal) {
   ::raise(signal);
 }
 
+// Once, for the rest of the run: with nothing registered the handler just ends the process as
+// the signal would have.
 void Install() {
   if (installed) return;
   struct sigaction action = {};
   action.sa_handler = CleanUpAndRaise;
   sigfillset(&action.sa_mask);
-  for (size_t i = 0; i < std::size(kSignals); ++i) {
-    ::sigaction(kSignals[i], nullptr, &earlier[i]);
-    if (earlier[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &action, nullptr);
+  for (const int signal : kSignals) {
+    struct sigaction earlier = {};
+    ::sigaction(signal, nullptr, &earlier);
+    if (earlier.sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
   }
   installed = true;
 }
 
 }  // namespace
 
-void RemoveOnSignal(const char* path) {
-  const size_t length = std::strlen(path);
-  if (length >= sizeof path_to_remove) return;
-  remove_path = 0;
-  std::memcpy(path_to_remove, path, length + 1);
-  remove_path = 1;
+SignalsHeld::SignalsHeld() {
   Install();
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int signal : kSignals) sigaddset(&held, signal);
+  pthread_sigmask(SIG_BLOCK, &held, &earlier_);
+}
+
+SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &earlier_, nullptr); }
+
+int RemoveOnSignal(const char* path) {
+  const size_t length = std::strlen(path);
+  if (length >= sizeof slots[0].path) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    if (slots[i].used) continue;
+    std::memcpy(slots[i].path, path, length + 1);
+    slots[i].used = 1;
+    return i;
+  }
+  return -1;
+}
+
+void StopRemovingOnSignal(int slot) {
+  if (slot >= 0 && slot < kSlots) slots[slot].used = 0;
 }
 
 void EmptyOnSignal(int fd) {
-  empty_fd = fd;
   Install();
+  empty_fd = fd;
 }
 
-void StopCleaningUpOnSignal() {
-  if (!installed) return;
-  for (size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &earlier[i], nullptr);
-  installed = false;
-  remove_path = 0;
-  empty_fd = -1;
-}
+void StopEmptyingOnSignal() { empty_fd = -1; }
 
 }  // namespace pibgen::file

@@ -41,6 +41,7 @@ class FailingFile final : public ImageFile {
     }
     return inner_.WriteZeros(count);
   }
+  bool Reserve(uint64_t length) override { return inner_.Reserve(length); }
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
     return !owner_.FailsNow(FileOperation::kWriteAt) && inner_.WriteAt(offset, data, count);
   }
@@ -76,6 +77,7 @@ class FailingDestination final : public Destination {
 
   ImageFile* Replacement() override { return replacement_.get(); }
   bool Replace() override { return !owner_.FailsNow(FileOperation::kReplace) && inner_->Replace(); }
+  bool WriteInPlaceInstead() override { return inner_->WriteInPlaceInstead(); }
   std::unique_ptr<ImageFile> OpenInPlace() override {
     if (owner_.FailsNow(FileOperation::kOpenInPlace)) return nullptr;
     std::unique_ptr<ImageFile> file = inner_->OpenInPlace();

@@ -64,7 +64,11 @@ class ImageFile : public ImageReader {
   }
   // Writes count bytes at offset, leaving the position where it was.
   virtual bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) = 0;
-  // Closes the file. A regular file written in place is left empty if that fails.
+  // Makes room for length bytes ahead of writing them, where the file is written in place:
+  // false if the disk has no room, the file as it was.
+  virtual bool Reserve(uint64_t /*length*/) { return true; }
+  // Closes the file. A regular file written in place ends where the writing ended, and is left
+  // empty if that fails.
   virtual bool Close() = 0;
 };
 
@@ -89,12 +93,18 @@ class Destination {
   // destination is written in place: a device, a FIFO, or a regular file whose folder takes no
   // new file.
   virtual ImageFile* Replacement() = 0;
-  // Gives the replacement the destination's permission bits (new files get the usual ones)
-  // and puts it in the destination's place in one step: a reader sees the old file or the new
-  // one, never a mix. A symbolic link is followed: its target is replaced, the link stays.
+  // Gives the replacement what the destination grants (new files get the usual permission
+  // bits) and puts it in the destination's place in one step: a reader sees the old file or
+  // the new one, never a mix. A symbolic link is followed: its target is replaced, the link
+  // stays.
   virtual bool Replace() = 0;
-  // The destination itself, open for writing, a regular file emptied first; for when there is
-  // no replacement. Null if it cannot be opened.
+  // After a failed Replace: whether the destination is to be written in place instead (the
+  // folder refused the rename, or the new file could not take what the old one grants). The
+  // image stays readable in Replacement(), to be copied through OpenInPlace.
+  virtual bool WriteInPlaceInstead() { return false; }
+  // The destination itself, open for writing; for when there is no replacement, or after
+  // WriteInPlaceInstead. A regular file keeps its old bytes until written over. Null if it
+  // cannot be opened.
   virtual std::unique_ptr<ImageFile> OpenInPlace() = 0;
 };
 
@@ -119,6 +129,11 @@ class FileSystem {
   // An empty file in the folder for temporary files, which no other process sees and which
   // goes when it is dropped or the process ends, however it ends.
   virtual std::unique_ptr<ImageFile> CreateScratchFile() = 0;
+  // The same, for an image written in place at path: where the folder for temporary files
+  // takes no file, another that does, up to path's own folder.
+  virtual std::unique_ptr<ImageFile> CreateScratchFileNear(const std::string& /*path*/) {
+    return CreateScratchFile();
+  }
   // Which file standard output writes to, when an image could be created there too: a
   // regular file or a block device. Unknown for anything else (a terminal, a pipe,
   // /dev/null), and by default.

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
 
 #include "file/clean_up_on_signal.h"
+#include "file/keep_file_rights.h"
 #include "file/path_length.h"
 
 namespace pibgen::file {
@@ -35,8 +37,10 @@ class Descriptor {
 };
 struct OwnedName {
   std::string name;
+  int slot = -1;  // where a terminating signal finds it
   ~OwnedName() {
     if (!name.empty()) ::unlink(name.c_str());
+    if (!name.empty()) StopRemovingOnSignal(slot);
   }
 };
 
@@ -68,17 +72,16 @@ FileIdentity IdentityOf(const struct stat& status) {
 class PosixFile final : public ImageFile {
  public:
   enum class Role { kOwn, kInPlace, kReadOnly };
-  // An image written in place is emptied by a terminating signal, by a failed close and when
-  // dropped unclosed, so that what a failure leaves never looks finished.
+  // An image written in place keeps its old bytes until the first write; from then on it is
+  // emptied by a terminating signal, by a failed close and when dropped unclosed, so that what
+  // a failure leaves never looks finished. Close cuts the file where the writing ended.
   PosixFile(int fd, bool regular, Role role)
-      : fd_(fd), regular_(regular), empty_when_dropped_(regular && role == Role::kInPlace) {
-    if (empty_when_dropped_) EmptyOnSignal(fd_);
-  }
+      : fd_(fd), regular_(regular), in_place_(regular && role == Role::kInPlace) {}
   ~PosixFile() override {
     if (fd_ < 0) return;
-    if (empty_when_dropped_) {
+    if (written_over_) {
       IgnoreFailure(::ftruncate(fd_, 0));
-      StopCleaningUpOnSignal();
+      StopEmptyingOnSignal();
     }
     ::close(fd_);
   }
@@ -87,7 +90,31 @@ class PosixFile final : public ImageFile {
 
   int fd() const { return fd_; }
 
+  // Room for the whole image in a regular file written in place, before a byte of it is
+  // written: a disk without room then refuses with the old bytes kept. Where the file system
+  // cannot reserve space ahead, the writes go on without.
+  bool Reserve(uint64_t length) override {
+    if (!in_place_ || length == 0) return true;
+    if (length > static_cast<uint64_t>(LLONG_MAX)) return false;
+    struct stat status;
+    if (::fstat(fd_, &status) != 0) return false;
+    const int error = ::posix_fallocate(fd_, 0, static_cast<off_t>(length));
+    if (error == EOPNOTSUPP || error == EINVAL || error == ENOSYS) return true;
+    if (error != 0) {
+      // Whatever a file system left allocated past the old end goes.
+      struct stat now;
+      if (::fstat(fd_, &now) == 0 && now.st_size > status.st_size) {
+        IgnoreFailure(::ftruncate(fd_, status.st_size));
+      }
+      return false;
+    }
+    // Reserved space past the old end reads as zeros: zero runs there need not be written.
+    zeros_from_ = static_cast<uint64_t>(status.st_size);
+    return true;
+  }
+
   bool Write(const uint8_t* data, size_t count) override {
+    WritingOver();
     while (count > 0) {
       const ssize_t written = ::write(fd_, data, count);
       if (written < 0 && errno == EINTR) continue;
@@ -99,6 +126,7 @@ class PosixFile final : public ImageFile {
   }
 
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) override {
+    WritingOver();
     while (count > 0) {
       if (offset > static_cast<uint64_t>(LLONG_MAX)) return false;
       const ssize_t written = ::pwrite(fd_, data, count, static_cast<off_t>(offset));
@@ -138,14 +166,17 @@ class PosixFile final : public ImageFile {
   // and the position moved, so a huge fill costs neither time nor disk.
   bool WriteZeros(uint64_t count) override {
     if (!regular_) return ImageFile::WriteZeros(count);
+    WritingOver();
     const off_t position = ::lseek(fd_, 0, SEEK_CUR);
     struct stat status;
     if (position < 0 || ::fstat(fd_, &status) != 0) return false;
     auto start = static_cast<uint64_t>(position);
     const auto size = static_cast<uint64_t>(status.st_size);
-    if (size > start) {
-      // Only what lies past the end is known to read as zeros; the rest is written.
-      const uint64_t inside = std::min(count, size - start);
+    // Only what lies past the end (or in space reserved past the old end) is known to read as
+    // zeros; the rest is written.
+    const uint64_t zeros_from = std::min(size, zeros_from_);
+    if (zeros_from > start) {
+      const uint64_t inside = std::min(count, zeros_from - start);
       if (!ImageFile::WriteZeros(inside)) return false;
       start += inside;
       count -= inside;
@@ -153,7 +184,7 @@ class PosixFile final : public ImageFile {
     if (count == 0) return true;
     if (count > static_cast<uint64_t>(LLONG_MAX) - start) return false;
     const uint64_t end = start + count;
-    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) return false;
+    if (end > size && ::ftruncate(fd_, static_cast<off_t>(end)) != 0) return false;
     return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
   }
 
@@ -182,22 +213,37 @@ class PosixFile final : public ImageFile {
   bool Close() override {
     const int fd = fd_;
     fd_ = -1;
+    bool closed = true;
+    if (in_place_) {
+      // The old bytes past the new image's end go.
+      const off_t end = ::lseek(fd, 0, SEEK_CUR);
+      closed = end >= 0 && ::ftruncate(fd, end) == 0;
+    }
     // close() may report a write the kernel could not complete (network file systems). A
     // second handle lets an image written in place still be emptied then.
-    const int spare = empty_when_dropped_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
-    const bool closed = ::close(fd) == 0;
+    const int spare = in_place_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (!closed) IgnoreFailure(::ftruncate(fd, 0));
+    closed = ::close(fd) == 0 && closed;
     if (spare >= 0) {
       if (!closed) IgnoreFailure(::ftruncate(spare, 0));
       ::close(spare);
     }
-    if (empty_when_dropped_) StopCleaningUpOnSignal();
+    if (written_over_) StopEmptyingOnSignal();
     return closed;
   }
 
  private:
+  void WritingOver() {
+    if (!in_place_ || written_over_) return;
+    EmptyOnSignal(fd_);
+    written_over_ = true;
+  }
+
   int fd_;
   bool regular_;
-  bool empty_when_dropped_;
+  bool in_place_;
+  bool written_over_ = false;  // the old bytes are going: a failure from now on empties it
+  uint64_t zeros_from_ = UINT64_MAX;
 };
 
 class PosixSourceFile final : public SourceFile {
@@ -293,11 +339,13 @@ std::string TemporaryName(const std::string& folder, const std::string& base) {
 }
 
 // A new file in folder, open for reading and writing, that no other process can open: with
-// O_TMPFILE it has no name at all (it vanishes with the process, however that ends);
-// elsewhere it gets a name from TemporaryName, left in *name. -1 if the folder takes no new
-// file.
-int CreateTemporaryFile(const std::string& folder, const std::string& base, std::string* name) {
-  name->clear();
+// O_TMPFILE it has no name at all (it vanishes with the process, however it ends); elsewhere
+// it gets a name from TemporaryName, left in temporary and registered for removal by a
+// terminating signal, or, for a scratch file (`keep_name` false), removed at once. The file
+// and its registration are made with those signals held, so none falls between the two. -1
+// if the folder takes no new file.
+int CreateTemporaryFile(const std::string& folder, const std::string& base, bool keep_name,
+                        OwnedName* temporary) {
 #ifdef PIBGEN_HAVE_O_TMPFILE
   const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd >= 0) return fd;
@@ -305,12 +353,24 @@ int CreateTemporaryFile(const std::string& folder, const std::string& base, std:
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -1;
 #endif
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = TemporaryName(folder, base);
-    const int named = ::open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (named >= 0) return named;
-    if (errno != EEXIST) break;
+    std::string name = TemporaryName(folder, base);
+    const SignalsHeld held;
+    const int named = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (named < 0) {
+      if (errno != EEXIST) break;
+      continue;
+    }
+    const int slot = keep_name ? RemoveOnSignal(name.c_str()) : -1;
+    if (!keep_name || slot < 0) {
+      ::unlink(name.c_str());
+      if (!keep_name) return named;
+      ::close(named);  // no room to register it: it could be left behind
+      break;
+    }
+    temporary->name = std::move(name);
+    temporary->slot = slot;
+    return named;
   }
-  name->clear();
   return -1;
 }
 
@@ -321,29 +381,36 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+// Whether a refused rename leaves the destination to be written in place: a sticky folder
+// and a file of another owner, a file mounted on its own, another file system.
+bool RenameRefusedByFolder(int error) {
+  return error == EPERM || error == EACCES || error == EBUSY || error == EXDEV;
+}
+
 class PosixDestination final : public Destination {
  public:
   // A destination that is replaced: target is where the replacement goes (symbolic links
-  // followed), mode the permission bits to give it.
-  PosixDestination(std::string target, int replacement, std::string replacement_name, mode_t mode)
+  // followed). An existing one is open as old (for writing, in case it must be written in
+  // place after all), its state old_status; a new one (old -1) gets new_mode.
+  PosixDestination(std::string target, int replacement, OwnedName* temporary, int old,
+                   const struct stat& old_status, mode_t new_mode)
       : target_(std::move(target)),
         replacement_(std::make_unique<PosixFile>(replacement, true, PosixFile::Role::kOwn)),
-        replacement_name_(std::move(replacement_name)),
-        mode_(mode) {
-    if (!replacement_name_.empty()) RemoveOnSignal(replacement_name_.c_str());
+        old_fd_(old),
+        old_status_(old_status),
+        new_mode_(new_mode),
+        regular_(true) {
+    std::swap(name_.name, temporary->name);
+    std::swap(name_.slot, temporary->slot);
   }
   // A destination written in place: fd is it, open for writing and locked, or -1 for a FIFO
   // that no reader had open yet.
   PosixDestination(std::string target, int fd, bool regular)
-      : target_(std::move(target)), in_place_fd_(fd), regular_(regular) {}
+      : target_(std::move(target)), old_fd_(fd), locked_(true), regular_(regular) {}
 
   ~PosixDestination() override {
-    if (in_place_fd_ >= 0) ::close(in_place_fd_);
+    if (old_fd_ >= 0) ::close(old_fd_);
     replacement_.reset();
-    if (!replacement_name_.empty()) {
-      ::unlink(replacement_name_.c_str());
-      StopCleaningUpOnSignal();
-    }
   }
   PosixDestination(const PosixDestination&) = delete;
   PosixDestination& operator=(const PosixDestination&) = delete;
@@ -351,32 +418,43 @@ class PosixDestination final : public Destination {
   ImageFile* Replacement() override { return replacement_.get(); }
 
   bool Replace() override {
-    if (!replacement_) return false;
+    if (!replacement_ || in_place_instead_) return false;
     const int fd = replacement_->fd();
-    if (::fchmod(fd, mode_) != 0) return false;
-    if (replacement_name_.empty() && !Link(fd)) return false;
-    // A name, then the file closed (where a network file system reports a write it could not
-    // make), then the name moved over the destination; till then a signal removes the name.
-    if (!replacement_->Close()) return false;
+    // Given what the old file granted now that every byte is written, as writing may have
+    // cleared setuid, setgid and file capabilities.
+    const bool kept =
+        old_fd_ >= 0 ? KeepFileRights(old_fd_, old_status_, fd) : ::fchmod(fd, new_mode_) == 0;
+    if (!kept) return WriteInPlaceAfterAll();
+    if (name_.name.empty() && !Link(fd)) return false;
+    // Closed once, through a second handle, before the rename: a network file system reports
+    // then a write it could not make. The first handle stays, to copy the image in place if
+    // the folder refuses the rename; till the rename a signal removes the name.
+    const int spare = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (spare < 0 || ::close(spare) != 0) return false;
+    if (::rename(name_.name.c_str(), target_.c_str()) != 0) {
+      const int error = errno;
+      RemoveName();
+      return RenameRefusedByFolder(error) ? WriteInPlaceAfterAll() : false;
+    }
+    StopRemovingOnSignal(name_.slot);
+    name_.name.clear();
     replacement_.reset();
-    if (::rename(replacement_name_.c_str(), target_.c_str()) != 0) return false;
-    replacement_name_.clear();
-    StopCleaningUpOnSignal();
     return true;
   }
 
+  bool WriteInPlaceInstead() override { return in_place_instead_; }
+
   std::unique_ptr<ImageFile> OpenInPlace() override {
-    if (replacement_) return nullptr;
-    int fd = in_place_fd_;
-    in_place_fd_ = -1;
+    if (replacement_ && !in_place_instead_) return nullptr;
+    int fd = old_fd_;
+    old_fd_ = -1;
     if (fd < 0) {
       // A FIFO: waits for a reader, as any writer to it does.
       fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
       if (fd < 0) return nullptr;
     }
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-        (regular_ && ::ftruncate(fd, 0) != 0)) {
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || (!locked_ && !Lock(fd))) {
       ::close(fd);
       return nullptr;
     }
@@ -384,37 +462,59 @@ class PosixDestination final : public Destination {
   }
 
  private:
-  // Gives the unnamed replacement a temporary name beside the destination.
+  // The new file cannot take the old one's place: the image it holds is copied into the
+  // destination instead.
+  bool WriteInPlaceAfterAll() {
+    RemoveName();
+    in_place_instead_ = old_fd_ >= 0;
+    return false;
+  }
+  void RemoveName() {
+    if (name_.name.empty()) return;
+    ::unlink(name_.name.c_str());
+    StopRemovingOnSignal(name_.slot);
+    name_.name.clear();
+  }
+
+  // Gives the unnamed replacement a temporary name beside the destination, registered for
+  // removal by a terminating signal as it is made.
   bool Link(int fd) {
     const std::string folder = FolderOf(target_);
     const std::string base = BaseOf(target_);
     const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      replacement_name_ = TemporaryName(folder, base);
-      RemoveOnSignal(replacement_name_.c_str());
+      std::string name = TemporaryName(folder, base);
+      const SignalsHeld held;
       // Linking a descriptor needs a capability most users lack; /proc names it for them.
       int linked = -1;
 #ifdef AT_EMPTY_PATH
-      linked = ::linkat(fd, "", AT_FDCWD, replacement_name_.c_str(), AT_EMPTY_PATH);
+      linked = ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
 #endif
       if (linked != 0 && errno != EEXIST) {
-        linked = ::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, replacement_name_.c_str(),
-                          AT_SYMLINK_FOLLOW);
+        linked =
+            ::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
       }
-      if (linked == 0) return true;
+      if (linked == 0) {
+        name_.slot = RemoveOnSignal(name.c_str());
+        name_.name = std::move(name);
+        if (name_.slot >= 0) return true;
+        RemoveName();
+        return false;
+      }
       if (errno != EEXIST) break;
     }
-    replacement_name_.clear();
-    StopCleaningUpOnSignal();
     return false;
   }
 
   std::string target_;
   std::unique_ptr<PosixFile> replacement_;
-  std::string replacement_name_;  // while the replacement has a temporary name
-  mode_t mode_ = 0;
-  int in_place_fd_ = -1;
+  OwnedName name_;  // while the replacement has a temporary name
+  int old_fd_ = -1;
+  struct stat old_status_ {};
+  mode_t new_mode_ = 0;
+  bool locked_ = false;
   bool regular_ = false;
+  bool in_place_instead_ = false;  // the replacement was refused; its image goes in place
 };
 
 }  // namespace
@@ -470,13 +570,18 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
       exists && ::stat(folder_path.c_str(), &folder) == 0 && folder.st_dev != status.st_dev;
   if (!exists || (S_ISREG(status.st_mode) && !mounted_alone)) {
     OwnedName temporary;
-    Descriptor replacement(CreateTemporaryFile(folder_path, BaseOf(target), &temporary.name));
-    if (replacement.get() >= 0) {
-      const mode_t mode = exists ? (status.st_mode & 07777) : NewFileMode();
-      auto destination =
-          std::make_unique<PosixDestination>(target, replacement.get(), temporary.name, mode);
+    Descriptor replacement(CreateTemporaryFile(folder_path, BaseOf(target), true, &temporary));
+    // Only a new file that takes the old one's owner, group, rights and attributes replaces
+    // it; else the old one is written in place. Tried now, on the empty file, and again when
+    // the image is complete; meanwhile only the owner and the process may open it.
+    const bool replaceable = replacement.get() >= 0 &&
+                             (!exists || (KeepFileRights(fd.get(), status, replacement.get()) &&
+                                          ::fchmod(replacement.get(), 0600) == 0));
+    if (replaceable) {
+      auto destination = std::make_unique<PosixDestination>(target, replacement.get(), &temporary,
+                                                            fd.get(), status, NewFileMode());
       replacement.release();
-      temporary.name.clear();
+      fd.release();
       return destination;
     }
     // A folder that takes no new file: an existing file is written in place, as it may be.
@@ -492,15 +597,25 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
 }
 
 std::unique_ptr<ImageFile> PosixFileSystem::CreateScratchFile() {
-  const char* folder = std::getenv("TMPDIR");
-  if (folder == nullptr || *folder == '\0') folder = "/tmp";
-  // A named one goes on the way out: the open descriptor is all that is needed of it.
-  OwnedName temporary;
-  Descriptor fd(CreateTemporaryFile(folder, "scratch", &temporary.name));
-  if (fd.get() < 0) return nullptr;
-  auto scratch = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kOwn);
-  fd.release();
-  return scratch;
+  return CreateScratchFileNear(std::string());
+}
+
+std::unique_ptr<ImageFile> PosixFileSystem::CreateScratchFileNear(const std::string& path) {
+  // TMPDIR, else (unset, missing, full or not writable) the system's folder for temporary
+  // files, else the folder path is in.
+  const char* variable = std::getenv("TMPDIR");
+  std::string folders[] = {variable != nullptr ? variable : "", P_tmpdir,
+                           path.empty() ? std::string() : FolderOf(path)};
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    OwnedName unused;  // a scratch file's name goes at once
+    Descriptor fd(CreateTemporaryFile(folder, "scratch", false, &unused));
+    if (fd.get() < 0) continue;
+    auto scratch = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kOwn);
+    fd.release();
+    return scratch;
+  }
+  return nullptr;
 }
 
 FileIdentity PosixFileSystem::StandardOutput() {

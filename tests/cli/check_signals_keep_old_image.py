@@ -4,7 +4,8 @@
 Usage: check_signals_keep_old_image.py PIBGEN [--named-temporaries]
 
 A large description is converted while the trace goes to a pipe read here, and each signal is
-sent at a moment found by watching the process, not by timing it: early and late in the read
+sent at random moments in the first 20 ms and the instant a named file appears (when the files
+of the run are made), and at moments found by watching the process: early and late in the read
 of the description (by the read position of its descriptor in /proc), when the trace starts to
 arrive (the read has ended good and the new image waits, unstamped, to be put in place), and,
 for SIGKILL, part way through the trace and once all of it has arrived (when the new image
@@ -17,6 +18,7 @@ named in PIBGEN_EMULATOR) is a Windows one: it has no signals but being killed, 
 deletes its new image, which it holds with delete-on-close, however it ends.
 """
 import os
+import random
 import shlex
 import signal
 import subprocess
@@ -28,7 +30,8 @@ import zlib
 FIELDS = 300000
 OLD = b'an older image, which must survive'
 SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGALRM,
-           signal.SIGUSR1, signal.SIGXFSZ, signal.SIGKILL)
+           signal.SIGUSR1, signal.SIGKILL)
+EARLY_RUNS = 8  # of each kind, per catchable signal
 EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
 
 
@@ -74,14 +77,26 @@ def run(binary, work, sig, moment):
                              stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, preexec_fn=default_signals, env=env,
                              start_new_session=True)
-    child.stdout.read(1)  # the switch lines come at once, before the read
     deadline = time.monotonic() + 120
     sent = False
     def send(sig):
         # The whole group: under Wine the program runs in a process of its own.
         os.killpg(child.pid, sig)
 
-    if moment in ('early', 'late'):
+    if moment == 'random':
+        time.sleep(random.uniform(0, 0.020))
+        send(sig)
+        sent = True
+    elif moment == 'created':
+        # The instant a named file appears beside the image or in TMPDIR (none does where
+        # the system has unnamed files: then at 20 ms).
+        until = time.monotonic() + 0.020
+        while time.monotonic() < until and len(os.listdir(work)) == 3 and not os.listdir(scratch):
+            pass
+        send(sig)
+        sent = True
+    elif moment in ('early', 'late'):
+        child.stdout.read(1)  # the switch lines come at once, before the read
         share = 0.1 if moment == 'early' else 0.9
         while time.monotonic() < deadline and child.poll() is None:
             position = read_position(child.pid, description)
@@ -90,6 +105,7 @@ def run(binary, work, sig, moment):
                 sent = True
                 break
     else:
+        child.stdout.read(1)
         # The trace waits in the pipe until it is read: nothing more happens till then.
         want = {'trace': 1, 'mid-trace': 1 << 20, 'trace-end': None}[moment]
         got = 0
@@ -130,6 +146,8 @@ def run(binary, work, sig, moment):
             os.remove(os.path.join(work, name))
     if os.listdir(scratch):
         problems.append('left in TMPDIR: %s' % ' '.join(os.listdir(scratch)))
+        for name in os.listdir(scratch):
+            os.remove(os.path.join(scratch, name))
     what = 'old' if left == OLD else 'new'
     return problems, what
 
@@ -158,6 +176,13 @@ def main():
                 found, what = run(binary, work, sig, moment)
                 table.append('%-8s %-9s destination: %s image' % (sig.name, moment, what))
                 problems += ['%s %s: %s' % (sig.name, moment, p) for p in found]
+            if sig != signal.SIGKILL:
+                for moment in ['random', 'created'] * EARLY_RUNS:
+                    found, _ = run(binary, work, sig, moment)
+                    problems += ['%s %s: %s' % (sig.name, moment, p) for p in found]
+        table.append('random and creation moments: %d runs, %d problems' %
+                     (2 * EARLY_RUNS * (len(SIGNALS) - 1),
+                      sum(' random:' in p or ' created:' in p for p in problems)))
     print('\n'.join(table))
     if problems:
         print('FAIL a signal during a conversion\n' + '\n'.join(problems))
