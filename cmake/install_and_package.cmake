@@ -58,4 +58,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxml2 (>= ${LIBXML2_VERSION_STRING})")
 endif()
 
+# The package holds the program alone: the library's component (cmake/library.cmake) stays out.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 include(CPack)
