@@ -61,4 +61,6 @@ else()
   endif()
 endif()
 
+# The package holds the program alone: the library's component (cmake/library.cmake) stays out.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 include(CPack)

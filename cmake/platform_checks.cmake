@@ -1,5 +1,5 @@
 # Calls that not every POSIX system has. Each one found becomes a PIBGEN_HAVE_* definition on
-# pibgen_core; without it the code takes a portable path that does the same job more slowly.
+# the file layer; without it the code takes a portable path that does the same job more slowly.
 # PIBGEN_FORCE_PORTABLE_FALLBACKS skips the checks so that those paths are built and tested.
 option(PIBGEN_FORCE_PORTABLE_FALLBACKS "Use the portable code even where Linux calls exist" OFF)
 
@@ -16,7 +16,7 @@ function(pibgen_check_platform definition header)
     endforeach()
   endif()
   if(found)
-    target_compile_definitions(pibgen_core PRIVATE ${definition})
+    target_compile_definitions(pibgen_file PRIVATE ${definition})
   endif()
   set(${definition} ${found} PARENT_SCOPE)
   message(STATUS "${definition}: ${found}")

@@ -26,4 +26,6 @@ set(CPACK_STRIP_FILES ON)
 # Every packed file gets the time of the last commit, as in the Debian package.
 set(CPACK_PIBGEN_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack_source_date_epoch.cmake)
+# The package holds the program alone: the library's component (cmake/library.cmake) stays out.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 include(CPack)

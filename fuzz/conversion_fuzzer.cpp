@@ -21,7 +21,7 @@
 #include "decode/decode_image.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
-#include "format/read_fields.h"
+#include "engine/read_fields.h"
 #include "format/text_sink.h"
 #include "verify/verify_with_layout.h"
 

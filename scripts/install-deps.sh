@@ -10,7 +10,8 @@ case "${1:-}" in
       acl  # setfacl, for the test that a replaced file keeps its ACL
       dpkg-dev groff-base mandoc  # packaging and manual page checks
       time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
-      strace)  # the test that no path outside the description is looked up
+      strace  # the test that no path outside the description is looked up
+      pkg-config)  # building the library example as another program would
     ;;
   *)
     echo "usage: $0 [--tests]" >&2

@@ -7,8 +7,8 @@
 
 #include "check/check_field.h"
 #include "check/finding.h"
-#include "format/messages.h"
-#include "format/read_fields.h"
+#include "engine/messages.h"
+#include "engine/read_fields.h"
 
 namespace pibgen {
 namespace {

@@ -10,7 +10,7 @@
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
-#include "format/messages.h"
+#include "engine/messages.h"
 #include "format/parse_decimal.h"
 #include "format/quote_text.h"
 #include "format/utf8_to_utf16.h"

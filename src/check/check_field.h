@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "check/finding.h"
-#include "format/read_fields.h"
+#include "engine/read_fields.h"
 
 namespace pibgen {
 

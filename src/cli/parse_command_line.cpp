@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "file/path_length.h"
-#include "format/messages.h"
+#include "engine/messages.h"
 
 namespace pibgen {
 

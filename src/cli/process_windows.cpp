@@ -8,7 +8,7 @@
 
 #include "cli/process.h"
 #include "file/windows_io.h"
-#include "format/messages.h"
+#include "engine/messages.h"
 
 namespace pibgen {
 namespace {

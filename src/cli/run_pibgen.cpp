@@ -8,7 +8,7 @@
 #include "cli/usage_text.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
-#include "format/messages.h"
+#include "engine/messages.h"
 #include "verify/verify_image.h"
 #include "verify/verify_with_layout.h"
 

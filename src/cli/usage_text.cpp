@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/version.h"
+#include "engine/version.h"
 #include "format/checksum.h"
 #include "format/field_types.h"
 

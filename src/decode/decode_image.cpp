@@ -10,9 +10,9 @@
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
-#include "format/layout_pass.h"
-#include "format/messages.h"
-#include "format/read_fields.h"
+#include "engine/layout_pass.h"
+#include "engine/messages.h"
+#include "engine/read_fields.h"
 
 namespace pibgen {
 namespace {

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "file/file_system.h"
 #include "format/crc32.h"
 
 namespace pibgen {
@@ -31,10 +30,5 @@ class ImageChecksum {
   Crc32 crc_;
   uint64_t length_ = 0;
 };
-
-// The checksum byte of the first `length` bytes of an image as it is stored, read back in
-// blocks; holes are counted as the zeros they stand for without being read, so a huge sparse
-// image takes no longer than its data. Returns false if the image cannot be read.
-bool ComputeChecksum(file::ImageReader& image, uint64_t length, uint8_t* checksum);
 
 }  // namespace pibgen

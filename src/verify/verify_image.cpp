@@ -1,8 +1,9 @@
 #include "verify/verify_image.h"
 
+#include "engine/stored_checksum.h"
 #include "format/checksum.h"
 #include "format/hex.h"
-#include "format/messages.h"
+#include "engine/messages.h"
 
 namespace pibgen {
 

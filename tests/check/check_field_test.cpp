@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "file/memory_file_system.h"
-#include "format/read_fields.h"
+#include "engine/read_fields.h"
 
 namespace pibgen {
 namespace {

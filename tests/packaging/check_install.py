@@ -5,8 +5,10 @@ Usage: check_install.py BUILD_DIR SOURCE_DIR VERSION
 
 `cmake --install BUILD_DIR --prefix P` must put exactly P/bin/pibgen,
 P/share/man/man1/pibgen.1 (the page from the source tree) and the copyright file and
-changelog in P/share/doc/pibgen there, and the installed program must answer --version and
-convert the bundled example.
+changelog in P/share/doc/pibgen there, and the library: <pibgen/pibgen.h>, its archives, its
+CMake package and pibgen.pc. The installed program must answer --version and convert the
+bundled example; examples/library, built out of tree against the prefix (with CMake's
+find_package, and with pkg-config's flags), must print the worked example's checksum byte.
 """
 import filecmp
 import os
@@ -15,6 +17,42 @@ import sys
 import tempfile
 
 from program_answers import check_program
+
+
+def check_library(cmake, source, prefix):
+    """Builds examples/library against the installed library, both ways, and runs it."""
+    problems = []
+    example = os.path.join(source, 'examples', 'library')
+    programs = []
+    build = os.path.join(prefix, 'example-build')
+    configured = subprocess.run([cmake, '-S', example, '-B', build, '-DCMAKE_BUILD_TYPE=Release',
+                                 '-DCMAKE_PREFIX_PATH=' + prefix], capture_output=True, text=True)
+    built = configured.returncode == 0 and subprocess.run(
+        [cmake, '--build', build], capture_output=True, text=True).returncode == 0
+    if built:
+        programs.append(('find_package', os.path.join(build, 'convert_in_memory')))
+    else:
+        problems.append('examples/library does not build with find_package(pibgen): %s'
+                        % (configured.stdout + configured.stderr)[-2000:])
+    env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(prefix, 'lib', 'pkgconfig'))
+    flags = subprocess.run(['pkg-config', '--cflags', '--libs', 'pibgen'], env=env,
+                           capture_output=True, text=True)
+    program = os.path.join(prefix, 'convert_in_memory_pc')
+    compiler = os.environ.get('CXX', 'c++')
+    compiled = flags.returncode == 0 and subprocess.run(
+        [compiler, '-std=c++20', os.path.join(example, 'convert_in_memory.cpp'), '-o', program]
+        + flags.stdout.split(), capture_output=True, text=True)
+    if compiled and compiled.returncode == 0:
+        programs.append(('pkg-config', program))
+    else:
+        problems.append('examples/library does not build with pkg-config: %s %s'
+                        % (flags.stderr, compiled.stderr if compiled else ''))
+    for how, path in programs:
+        ran = subprocess.run([path], capture_output=True, text=True)
+        if ran.returncode != 0 or ran.stdout != '35\n':
+            problems.append('the example built with %s printed %r (status %d), not 35'
+                            % (how, ran.stdout, ran.returncode))
+    return problems
 
 
 def main():
@@ -26,8 +64,14 @@ def main():
                        stdout=subprocess.DEVNULL)
         installed = sorted(os.path.relpath(os.path.join(folder, name), prefix)
                            for folder, _, names in os.walk(prefix) for name in names)
-        wanted = ['bin/pibgen', 'share/doc/pibgen/changelog', 'share/doc/pibgen/copyright',
-                  'share/man/man1/pibgen.1']
+        library = ['include/pibgen/pibgen.h', 'lib/cmake/pibgen/pibgen-config-version.cmake',
+                   'lib/cmake/pibgen/pibgen-config.cmake',
+                   'lib/cmake/pibgen/pibgenTargets-release.cmake',
+                   'lib/cmake/pibgen/pibgenTargets.cmake'] + [
+                       'lib/libpibgen_%s.a' % layer for layer in ('engine', 'file', 'format', 'xml')
+                   ] + ['lib/pkgconfig/pibgen.pc']
+        wanted = sorted(['bin/pibgen', 'share/doc/pibgen/changelog', 'share/doc/pibgen/copyright',
+                         'share/man/man1/pibgen.1'] + library)
         if installed != wanted:
             problems.append('installed %s, expected %s' % (installed, wanted))
         program = os.path.join(prefix, 'bin', 'pibgen')
@@ -39,6 +83,7 @@ def main():
             if not os.access(program, os.X_OK):
                 problems.append('bin/pibgen is not executable')
             problems += check_program(program, source, version, prefix, 'installed')
+        problems += check_library(cmake, source, prefix)
     if problems:
         print('FAIL install\n' + '\n'.join(problems))
         sys.exit(1)

@@ -9,7 +9,7 @@
 
 #include "file/file_system.h"
 #include "format/checksum.h"
-#include "format/failure.h"
+#include "engine/failure.h"
 #include "format/field_codec.h"
 
 namespace pibgen {

@@ -1,4 +1,4 @@
-#include "convert/held_trace.h"
+#include "engine/held_trace.h"
 
 #include <algorithm>
 #include <new>

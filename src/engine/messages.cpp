@@ -1,4 +1,4 @@
-#include "format/messages.h"
+#include "engine/messages.h"
 
 #include "file/path_length.h"
 #include "format/hex.h"
@@ -77,6 +77,47 @@ std::string ConversionMessage(const Failure& failure, std::string_view source) {
       return "";  // the output that would carry it is lost
   }
   return "load xml file fail\n";
+}
+
+std::string_view FailureCode(const Failure& failure) {
+  switch (failure.kind) {
+    case FailureKind::kNone:
+      return "";
+    case FailureKind::kLoad:
+    case FailureKind::kStopped:
+      break;
+    case FailureKind::kNotAnElement:
+      return "not-an-element";
+    case FailureKind::kNegativeSize:
+      return "negative-size";
+    case FailureKind::kCreateImage:
+      return "create-image-failed";
+    case FailureKind::kWriteImage:
+      return "write-image-failed";
+    case FailureKind::kReadImage:
+      return "read-image-failed";
+    case FailureKind::kCloseImage:
+      return "close-image-failed";
+    case FailureKind::kOutputLost:
+      return "output-lost";
+  }
+  switch (failure.read) {
+    case xml::ReadFailure::kNone:
+    case xml::ReadFailure::kNotWellFormed:
+      break;
+    case xml::ReadFailure::kUnreadable:
+    case xml::ReadFailure::kStopped:
+      return "unreadable";
+    case xml::ReadFailure::kExternalEntity:
+      return "external-entity";
+    case xml::ReadFailure::kUndeclaredEntity:
+      return "undeclared-entity";
+    case xml::ReadFailure::kTooDeep:
+      return "nesting-too-deep";
+    case xml::ReadFailure::kBeyondBounds:
+      return "expansion-too-large";
+  }
+  return "not-well-formed";
 }
 
 std::string PathTooLongMessage(int argument) {

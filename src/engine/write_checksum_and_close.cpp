@@ -1,4 +1,4 @@
-#include "convert/write_checksum_and_close.h"
+#include "engine/write_checksum_and_close.h"
 
 namespace pibgen {
 

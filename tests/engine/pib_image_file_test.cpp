@@ -1,4 +1,4 @@
-#include "convert/pib_image_file.h"
+#include "engine/pib_image_file.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/write_checksum_and_close.h"
+#include "engine/write_checksum_and_close.h"
 #include "file/memory_file_system.h"
 #include "image_bytes.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "format/failure.h"
+#include "engine/failure.h"
 
 namespace pibgen {
 
@@ -29,6 +29,10 @@ inline constexpr std::string_view kDecodeNeedsALayout = "--decode needs --layout
 
 // "field 4" and, for a field with a name attribute, its quoted name: "field 4 (\"serial\")".
 std::string FieldLabel(uint32_t field, bool named, std::string_view name);
+
+// The stable code of a failure to read or convert a description: "not-well-formed",
+// "negative-size", ... (the manual lists them).
+std::string_view FailureCode(const Failure& failure);
 
 // What --check says of a description a conversion refuses, and --verify and --decode of such a
 // layout: why it does not load, or which rule it breaks and that the conversion refuses it.

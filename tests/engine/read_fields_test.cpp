@@ -1,4 +1,4 @@
-#include "format/read_fields.h"
+#include "engine/read_fields.h"
 
 #include <gtest/gtest.h>
 

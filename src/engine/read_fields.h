@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "file/file_system.h"
-#include "format/failure.h"
+#include "engine/failure.h"
 #include "format/field_entry.h"
 #include "format/field_types.h"
 #include "xml/read_description.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/pib_image_file.h"
+#include "engine/pib_image_file.h"
 
 namespace pibgen {
 

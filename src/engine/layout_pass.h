@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "format/read_fields.h"
+#include "engine/read_fields.h"
 
 namespace pibgen {
 

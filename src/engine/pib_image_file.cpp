@@ -1,4 +1,4 @@
-#include "convert/pib_image_file.h"
+#include "engine/pib_image_file.h"
 
 #include <algorithm>
 #include <cstring>

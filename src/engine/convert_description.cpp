@@ -1,0 +1,94 @@
+#include <pibgen/pibgen.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "engine/failure.h"
+#include "engine/messages.h"
+#include "engine/read_fields.h"
+#include "engine/version.h"
+#include "format/checksum.h"
+#include "format/field_codec.h"
+
+namespace pibgen {
+namespace {
+
+// The description's text, handed to the reader as a file would be.
+class TextSource final : public file::SourceFile {
+ public:
+  explicit TextSource(std::string_view text) : text_(text) {}
+  ptrdiff_t Read(char* data, size_t count) override {
+    const size_t take = std::min(count, text_.size());
+    std::memcpy(data, text_.data(), take);
+    text_.remove_prefix(take);
+    return static_cast<ptrdiff_t>(take);
+  }
+  bool Changed() override { return false; }
+
+ private:
+  std::string_view text_;
+};
+
+// The image as it is made: every field's bytes appended, in order.
+class ImageInMemory final : public ByteSink, public FieldHandler {
+ public:
+  explicit ImageInMemory(std::vector<uint8_t>& image) : image_(image) {}
+  void Write(const uint8_t* bytes, size_t count) override {
+    image_.insert(image_.end(), bytes, bytes + count);
+  }
+  void WriteZeros(uint64_t count) override {
+    image_.resize(image_.size() + static_cast<size_t>(count), 0);
+  }
+  bool EndField(const Field& field) override {
+    if (!broken_) WriteField(*this, field.entry, field.kind);
+    return true;
+  }
+  // Nothing more is made after a broken rule, but the read goes on: a description that does
+  // not load is refused as such, as the program refuses it.
+  bool Broken(const Failure&) override {
+    broken_ = true;
+    return true;
+  }
+  bool WantsAttributes() const override { return false; }
+
+ private:
+  std::vector<uint8_t>& image_;
+  bool broken_ = false;
+};
+
+}  // namespace
+
+std::string_view LibraryVersion() { return PIBGEN_VERSION; }
+
+ImageResult ConvertDescription(std::string_view description) {
+  ImageResult result;
+  Failure failure;
+  try {
+    TextSource source(description);
+    ImageInMemory image(result.image);
+    failure = ReadFields(source, image);
+  } catch (const std::bad_alloc&) {
+    failure.kind = FailureKind::kLoad;
+    failure.read = xml::ReadFailure::kBeyondBounds;
+  }
+  if (failure) {
+    result.image.clear();
+    result.problem = ConversionProblem{std::string(FailureCode(failure)), failure.line,
+                                       failure.field, RefusalWords(failure)};
+    return result;
+  }
+  if (const std::optional<uint8_t> checksum = ChecksumByte(result.image)) {
+    result.image[kChecksumOffset] = *checksum;
+  }
+  return result;
+}
+
+std::optional<uint8_t> ChecksumByte(std::span<const uint8_t> image) {
+  ImageChecksum checksum;
+  checksum.Add(image.data(), image.size());
+  if (!checksum.HasChecksum()) return std::nullopt;
+  return checksum.Byte();
+}
+
+}  // namespace pibgen
