@@ -2,6 +2,7 @@
 # Installs what building and testing pibgen needs on Debian 12. Safe to run again.
 set -euo pipefail
 packages=(cmake make g++ libxml2-dev zlib1g-dev libgtest-dev python3
+  nlohmann-json3-dev  # JSON strings (header-only)
   dpkg-dev groff-base mandoc  # packaging and manual page checks
   time clang libclang-rt-14-dev  # hostile-case measurements and fuzzing
   strace)  # the test that no path outside the description is looked up

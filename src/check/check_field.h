@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "check/finding.h"
 #include "format/read_fields.h"
+#include "report/catalogue.h"
 
 namespace pibgen {
 
@@ -26,7 +26,7 @@ class FieldCheck {
   void End(const Field& field);
 
  private:
-  void Warn(uint32_t line, const std::string& message);
+  void Report(uint32_t line, Code code, std::vector<std::string> values);
   void CheckType(const Field& field);
   void CheckSize(const Field& field);
   void CheckNumericValue(const Field& field);
@@ -34,7 +34,7 @@ class FieldCheck {
   void CheckChecksumOverlap(const Field& field);
 
   std::vector<Finding>& findings_;
-  std::string label_;  // "field N (\"name\"): "
+  Finding field_;  // the field being looked at, as findings name it
 };
 
 }  // namespace pibgen

@@ -7,7 +7,7 @@
 #include "convert/pib_image_file.h"
 #include "convert/write_checksum_and_close.h"
 #include "format/failure.h"
-#include "format/messages.h"
+#include "report/catalogue.h"
 #include "format/read_fields.h"
 
 namespace pibgen {
