@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks that the manual page and the README name every message the program prints.
+"""Checks that the manual page and the README name every message the program prints, and that
+the manual's CODES section lists every code of src/report/catalogue.h.
 
 Usage: check_messages_documented.py SOURCE_DIR
 
@@ -57,10 +58,24 @@ def main():
             problems.append('man/pibgen.1 does not name %r' % message)
         if text not in readme:
             problems.append('README.md does not name %r' % message)
+    with open(os.path.join(source, 'src', 'report', 'catalogue.h')) as f:
+        codes = re.findall(r'X\(k\w+, "([a-z-]+)"', f.read())
+    if len(codes) < 10:
+        print('FAIL: found only %s in the catalogue; has the pattern gone stale?' % codes)
+        sys.exit(1)
+    with open(os.path.join(source, 'man', 'pibgen.1')) as f:
+        section = re.search(r'^\.SH CODES\n(.*?)^\.SH ', f.read(), re.S | re.M)
+    listed = re.findall(r'^\.B ([a-z-]+)$', section.group(1), re.M) if section else []
+    for code in codes:
+        if code not in listed:
+            problems.append('the CODES section of man/pibgen.1 does not list %r' % code)
+    for code in listed:
+        if code not in codes:
+            problems.append('man/pibgen.1 lists %r, which is no code' % code)
     if problems:
         print('FAIL\n' + '\n'.join(problems))
         sys.exit(1)
-    print('ok: %d messages documented' % (len(fixed) + len(BUILT_MESSAGES)))
+    print('ok: %d messages and %d codes documented' % (len(fixed) + len(BUILT_MESSAGES), len(codes)))
 
 
 if __name__ == '__main__':
