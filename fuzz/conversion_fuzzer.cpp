@@ -17,6 +17,7 @@
 
 #include <zlib.h>
 
+#include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
 #include "file/failing_file_system.h"
@@ -97,7 +98,8 @@ bool IsOneLine(const std::string& text) {
 // Returns whether it decoded.
 bool DecodeRebuilds(pibgen::file::MemoryFileSystem& files) {
   PrintRecorder decoded;
-  const bool ok = pibgen::DecodeImage("image.bin", "in.xml", files, decoded);
+  const bool ok =
+      (pibgen::RunDecode("image.bin", "in.xml", pibgen::OutputFormat::kText, files, decoded) == 0);
   const std::string text = Joined(decoded.prints);
   if (!ok) {
     Require(IsOneLine(text), "a decode that fails must say why in one line");
@@ -121,8 +123,9 @@ void CheckReadBack(const std::string& description, const std::string& image,
   files.SetFile("image.bin", image);
   Require(DecodeRebuilds(files), "the image of a description does not decode with it");
   PrintRecorder verified;
-  Require(pibgen::VerifyWithLayout("image.bin", "in.xml", files, verified),
-          "the image of a description does not verify against it");
+  Require(
+      (pibgen::RunVerify("image.bin", "in.xml", pibgen::OutputFormat::kText, files, verified) == 0),
+      "the image of a description does not verify against it");
   Require(Joined(verified.prints).rfind("image.bin: matches in.xml (", 0) == 0,
           "a matching image is not reported as matching");
   if (image.empty()) return;
@@ -133,8 +136,9 @@ void CheckReadBack(const std::string& description, const std::string& image,
   changed[position] = static_cast<char>(changed[position] ^ (1 + position % 255));
   files.SetFile("image.bin", changed);
   PrintRecorder report;
-  Require(!pibgen::VerifyWithLayout("image.bin", "in.xml", files, report),
-          "an image with a changed byte verifies");
+  Require(
+      !(pibgen::RunVerify("image.bin", "in.xml", pibgen::OutputFormat::kText, files, report) == 0),
+      "an image with a changed byte verifies");
   const std::string text = Joined(report.prints);
   Require(IsOneLine(text), "one changed byte gives more or less than one line");
   if (position == 2) {

@@ -15,6 +15,7 @@ tarball=${LIBXML2_TARBALL:-../shared/third_party/libxml2-2.15.3.tar.xz}
 objdump=x86_64-w64-mingw32-objdump
 
 packages=(cmake make python3 xz-utils groff-base
+  nlohmann-json3-dev  # header-only: its headers are copied into the build
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev  # the POSIX thread model has std::thread
   libgtest-dev  # GoogleTest's sources, in /usr/src/googletest
   wine wine64)  # CTest runs the programs under Wine

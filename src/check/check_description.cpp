@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/check_field.h"
-#include "check/finding.h"
-#include "engine/messages.h"
+#include "engine/catalogue.h"
 #include "engine/read_fields.h"
 
 namespace pibgen {
@@ -38,7 +38,7 @@ class DescriptionCheck final : public FieldHandler {
   // A negative size is reported with the rest of its field's findings, by FieldCheck.
   bool Broken(const Failure& rule) override {
     if (rule.kind == FailureKind::kNotAnElement) {
-      findings.push_back({rule.line, Severity::kError, RefusalWords(rule)});
+      findings.push_back(FindingOf(rule));
     }
     return true;
   }
@@ -52,22 +52,16 @@ class DescriptionCheck final : public FieldHandler {
 
 }  // namespace
 
-CheckSummary CheckDescription(const std::string& path, file::FileSystem& file_system,
-                              TextSink& out) {
-  CheckSummary summary;
+CheckResult CheckDescription(const std::string& path, file::FileSystem& file_system) {
   DescriptionCheck check;
   const Failure failure = ReadFields(path, file_system, check);
-  if (failure.kind == FailureKind::kLoad) {
-    check.findings = {{failure.line, Severity::kError, RefusalWords(failure)}};
-  }
+  if (failure.kind == FailureKind::kLoad) check.findings = {FindingOf(failure)};
+  CheckResult result;
   for (const Finding& finding : check.findings) {
-    const bool error = finding.severity == Severity::kError;
-    ++(error ? summary.errors : summary.warnings);
-    out.Print(FindingLine(path, finding.line, error, finding.message));
+    ++(RowOf(finding.code).severity == Severity::kError ? result.errors : result.warnings);
   }
-  out.Print(std::to_string(summary.warnings) + " warnings, " + std::to_string(summary.errors) +
-            " errors\n");
-  return summary;
+  result.findings = std::move(check.findings);
+  return result;
 }
 
 }  // namespace pibgen

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "check/nearest_type_name.h"
+#include "engine/catalogue.h"
 #include "format/checksum.h"
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
-#include "engine/messages.h"
 #include "format/parse_decimal.h"
-#include "format/quote_text.h"
 #include "format/utf8_to_utf16.h"
 
 namespace pibgen {
@@ -51,8 +50,9 @@ std::string WrittenBytes(const FieldEntry& entry) {
 }
 
 // What the image holds for a Byte[] value shorter than its size, decoded as the conversion
-// decodes it: a lone last character pairs with a zero, and zeros fill the rest.
-std::string ShortValueBytes(const FieldEntry& entry, uint64_t size) {
+// decodes it: a lone last character pairs with a zero, and zeros fill the rest. The bytes
+// shown, and the count of zeros after them when they are too many to show.
+std::vector<std::string> ShortValueBytes(const FieldEntry& entry, uint64_t size) {
   FieldBytes decoded;
   WriteField(decoded, entry);
   const std::vector<uint8_t>& bytes = decoded.bytes;
@@ -70,28 +70,28 @@ std::string ShortValueBytes(const FieldEntry& entry, uint64_t size) {
   const uint64_t zeros = size - bytes.size();
   if (zeros > 0 && zeros <= 4 && bytes.size() + zeros <= kShown) {
     for (uint64_t k = 0; k < zeros; ++k) text += text.empty() ? "00" : " 00";
-  } else if (zeros > 0) {
-    text += (text.empty() ? "" : " then ") + std::to_string(zeros) + " zero bytes";
+    return {text, ""};
   }
-  return text;
+  return {text, zeros > 0 ? std::to_string(zeros) : ""};
 }
 
 }  // namespace
 
 void FieldCheck::Begin(const Field& field) {
-  label_ = FieldLabel(field.index, field.named, field.name) + ": ";
+  field_.field = field.index;
+  field_.named = field.named;
+  field_.name = field.name;
 }
 
 void FieldCheck::Child(const Field& field, std::string_view name, uint32_t line) {
   for (const Setting& setting : kSettings) {
     if (name == setting.name) {
       if (field.*setting.line != 0) {
-        Warn(line, "repeated <" + std::string(setting.name) + "> replaces the one on line " +
-                       std::to_string(field.*setting.line));
+        Report(line, Code::kRepeatedChild,
+               {std::string(setting.name), std::to_string(field.*setting.line)});
       }
     } else if (EqualsIgnoringCase(name, setting.name)) {
-      Warn(line, std::string("<").append(name) + "> is ignored; did you mean <" +
-                     std::string(setting.name) + ">?");
+      Report(line, Code::kChildNameCase, {std::string(name), std::string(setting.name)});
     }
   }
 }
@@ -109,8 +109,12 @@ void FieldCheck::End(const Field& field) {
   CheckChecksumOverlap(field);
 }
 
-void FieldCheck::Warn(uint32_t line, const std::string& message) {
-  findings_.push_back({line, Severity::kWarning, label_ + message});
+void FieldCheck::Report(uint32_t line, Code code, std::vector<std::string> values) {
+  Finding finding = field_;
+  finding.code = code;
+  finding.line = line;
+  finding.values = std::move(values);
+  findings_.push_back(std::move(finding));
 }
 
 void FieldCheck::CheckType(const Field& field) {
@@ -120,12 +124,9 @@ void FieldCheck::CheckType(const Field& field) {
     if (field.size_line != 0 && entry.size < 0) return;
     // One warning for the field: a value it drops says more than a size it keeps.
     if (field.value_line != 0 && !entry.value.empty()) {
-      Warn(field.line, "<value> without <type>; the field is a zero fill of " +
-                           std::to_string(field.length) + " bytes and its value " +
-                           QuoteText(entry.value) + " is not written");
+      Report(field.line, Code::kValueWithoutType, {std::to_string(field.length), entry.value});
     } else if (field.size_line != 0) {
-      Warn(field.line,
-           "<size> without <type>; written as " + std::to_string(entry.size) + " zero bytes");
+      Report(field.line, Code::kSizeWithoutType, {std::to_string(entry.size)});
     }
     return;
   }
@@ -134,39 +135,29 @@ void FieldCheck::CheckType(const Field& field) {
   const auto nearest = NearestTypeName(entry.type);
   const bool drops_value = field.value_line != 0 && !entry.value.empty();
   if (!nearest && !drops_value) return;  // a fill meant as one, such as "pad"
-  std::string message = "type " + QuoteText(entry.type) +
-                        " is unknown, so the field is a zero fill of " +
-                        std::to_string(field.length) + " bytes";
-  if (drops_value) message += " and its value " + QuoteText(entry.value) + " is not written";
-  if (nearest) message += "; did you mean " + QuoteText(*nearest) + "?";
-  Warn(LineOf(field, field.type_line), message);
+  Report(LineOf(field, field.type_line), Code::kUnknownType,
+         {entry.type, std::to_string(field.length), drops_value ? entry.value : "",
+          nearest ? std::string(*nearest) : ""});
 }
 
 void FieldCheck::CheckSize(const Field& field) {
   if (field.size_line == 0) return;
   const uint32_t line = field.size_line;
   if (HasNegativeSize(field.kind, field.entry.size)) {
-    Failure rule;
-    rule.kind = FailureKind::kNegativeSize;
-    rule.field = field.index;
-    rule.size = field.entry.size;
-    rule.name = field.name;
-    rule.named = field.named;
-    findings_.push_back({line, Severity::kError, RefusalWords(rule)});
+    Report(line, Code::kNegativeSize, {std::to_string(field.entry.size)});
   }
   const std::string& text = field.size_text;
   const DecimalText size = ReadDecimalText(text);
   if (!size.has_digits) {
-    Warn(line, "size " + QuoteText(text) + " has no number; read as 0");
+    Report(line, Code::kSizeNotANumber, {text});
     return;
   }
   if (size.trailing) {
-    Warn(line, "size " + QuoteText(text) + " has characters after the number; read as " +
-                   std::to_string(size.value));
+    Report(line, Code::kSizeTrailingCharacters, {text, std::to_string(size.value)});
   }
   if (size.number > INT32_MAX) {
-    Warn(line, "size " + size.written + " is outside 0 to " + std::to_string(INT32_MAX) +
-                   "; read as " + std::to_string(size.value));
+    Report(line, Code::kSizeOutOfRange,
+           {size.written, std::to_string(INT32_MAX), std::to_string(size.value)});
   }
 }
 
@@ -174,33 +165,29 @@ void FieldCheck::CheckSize(const Field& field) {
 void FieldCheck::CheckIgnoredSize(const Field& field) {
   if (field.size_line == 0) return;
   const FieldType& type = *TypeNamed(field.entry.type);
-  Warn(field.size_line, "<size> is ignored; " + std::string(type.name) + " is always " +
-                            std::to_string(type.width) + (type.width == 1 ? " byte" : " bytes"));
+  Report(field.size_line, Code::kSizeIgnored, {std::string(type.name), std::to_string(type.width)});
 }
 
 void FieldCheck::CheckNumericValue(const Field& field) {
   const FieldEntry& entry = field.entry;
   const FieldType& type = *TypeNamed(entry.type);
   if (field.value_line == 0) {
-    Warn(field.line,
-         std::string(type.name) + " field has no <value>; written as " + WrittenBytes(entry));
+    Report(field.line, Code::kMissingValue, {std::string(type.name), WrittenBytes(entry)});
     return;
   }
   const uint32_t line = field.value_line;
   const DecimalText value = ReadDecimalText(entry.value);
   if (!value.has_digits) {
-    Warn(line,
-         "value " + QuoteText(entry.value) + " has no number; written as " + WrittenBytes(entry));
+    Report(line, Code::kValueNotANumber, {entry.value, WrittenBytes(entry)});
     return;
   }
   if (value.trailing) {
-    Warn(line, "value " + QuoteText(entry.value) + " has characters after the number; read as " +
-                   std::to_string(value.value));
+    Report(line, Code::kValueTrailingCharacters, {entry.value, std::to_string(value.value)});
   }
   if (value.number < type.min || value.number > type.max) {
-    Warn(line, "value " + value.written + " is outside " + std::to_string(type.min) + " to " +
-                   std::to_string(type.max) + " for " + std::string(type.name) + "; written as " +
-                   WrittenBytes(entry));
+    Report(line, Code::kValueOutOfRange,
+           {value.written, std::to_string(type.min), std::to_string(type.max),
+            std::string(type.name), WrittenBytes(entry)});
   }
 }
 
@@ -209,16 +196,15 @@ void FieldCheck::CheckByteArrayValue(const Field& field) {
   const uint64_t size = field.length;
   if (field.value_line == 0) {
     if (size > 0) {
-      Warn(field.line, std::string(TypeOf(FieldKind::kByteArray)->name) +
-                           " field has no <value>; its " + std::to_string(size) +
-                           " bytes are zero");
+      Report(field.line, Code::kMissingBytes,
+             {std::string(TypeOf(FieldKind::kByteArray)->name), std::to_string(size)});
     }
     return;
   }
   const uint32_t line = field.value_line;
   for (char c : entry.value) {
     if (!IsHexDigit(c)) {
-      Warn(line, "value " + QuoteText(entry.value) + " has characters that are not hex digits");
+      Report(line, Code::kNotHexDigits, {entry.value});
       break;
     }
   }
@@ -226,13 +212,13 @@ void FieldCheck::CheckByteArrayValue(const Field& field) {
   const uint64_t length = Utf8ToUtf16(entry.value).size();
   const uint64_t expected = 2 * size;
   if (length < expected) {
-    Warn(line, "value has " + std::to_string(length) + " characters, " + std::to_string(expected) +
-                   " expected for size " + std::to_string(size) + "; the image holds " +
-                   ShortValueBytes(entry, size));
+    std::vector<std::string> values = {std::to_string(length), std::to_string(expected),
+                                       std::to_string(size)};
+    for (std::string& part : ShortValueBytes(entry, size)) values.push_back(std::move(part));
+    Report(line, Code::kValueTooShort, std::move(values));
   } else if (length > expected) {
-    Warn(line, "value has " + std::to_string(length) + " characters, " + std::to_string(expected) +
-                   " expected for size " + std::to_string(size) + "; the characters past " +
-                   std::to_string(expected) + " are ignored");
+    Report(line, Code::kValueTooLong,
+           {std::to_string(length), std::to_string(expected), std::to_string(size)});
   }
 }
 
@@ -242,9 +228,9 @@ void FieldCheck::CheckChecksumOverlap(const Field& field) {
   const uint64_t offset = field.offset;
   const uint64_t length = field.length;
   if (length <= 1 || offset > kChecksumOffset || offset + length <= kChecksumOffset) return;
-  Warn(field.line, "its byte at offset " + std::to_string(kChecksumOffset) +
-                       " is overwritten by the checksum (the field covers offsets " +
-                       std::to_string(offset) + " to " + std::to_string(offset + length - 1) + ")");
+  Report(field.line, Code::kChecksumOverlap,
+         {std::to_string(kChecksumOffset), std::to_string(offset),
+          std::to_string(offset + length - 1)});
 }
 
 }  // namespace pibgen

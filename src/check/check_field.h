@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/finding.h"
+#include "engine/catalogue.h"
 #include "engine/read_fields.h"
 
 namespace pibgen {
@@ -27,7 +27,7 @@ class FieldCheck {
   void End(const Field& field);
 
  private:
-  void Warn(uint32_t line, const std::string& message);
+  void Report(uint32_t line, Code code, std::vector<std::string> values);
   void CheckType(const Field& field);
   void CheckSize(const Field& field);
   void CheckIgnoredSize(const Field& field);
@@ -36,7 +36,7 @@ class FieldCheck {
   void CheckChecksumOverlap(const Field& field);
 
   std::vector<Finding>& findings_;
-  std::string label_;  // "field N (\"name\"): "
+  Finding field_;  // the field being looked at, as findings name it
 };
 
 }  // namespace pibgen

@@ -13,6 +13,7 @@ constexpr PathOption kModes[] = {
     {"--decode=", LongOptions::Mode::kDecode},
 };
 constexpr std::string_view kLayout = "--layout=";
+constexpr std::string_view kFormat = "--format=";
 
 }  // namespace
 
@@ -24,6 +25,7 @@ LongOptions ReadLongOptions(int count, const char* const* arguments) {
     if (argument == "--help") options.help = true;
     if (argument == "--version") options.version = true;
     if (argument.starts_with(kLayout)) options.layout = argument.substr(kLayout.size());
+    if (argument.starts_with(kFormat)) options.format = argument.substr(kFormat.size());
     for (const PathOption& option : kModes) {
       if (argument.starts_with(option.prefix)) {
         options.mode = option.mode;

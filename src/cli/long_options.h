@@ -8,8 +8,9 @@ namespace pibgen {
 // What the long options ask for, read in one pass over arguments 1 to count - 1 (argument 0,
 // the program's own path, is never an option). Only these exact forms count: "--help",
 // "--version", and "--check=", "--verify=", "--decode=" and "--layout=" each followed by a
-// path (everything after the '='). "--helpx", "--version=1", "--HELP", "--check" and every
-// other argument starting with "--" are ignored, and so are the single letters "-h" and "-V".
+// path, and "--format=" followed by its value (everything after the '='). "--helpx", "--version=1",
+// "--HELP", "--check" and every other argument starting with "--" are ignored, and so are the
+// single letters "-h" and "-V".
 struct LongOptions {
   bool help = false;     // print the usage text and convert nothing
   bool version = false;  // print "pibgen X.Y.Z" and convert nothing
@@ -22,6 +23,9 @@ struct LongOptions {
 
   // The last --layout=: the description an image is verified against or decoded with.
   std::optional<std::string_view> layout;
+
+  // The last --format=: how --check, --verify and --decode print what they found.
+  std::optional<std::string_view> format;
 };
 
 LongOptions ReadLongOptions(int count, const char* const* arguments);

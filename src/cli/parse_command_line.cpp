@@ -2,8 +2,8 @@
 
 #include <string_view>
 
+#include "engine/catalogue.h"
 #include "file/path_length.h"
-#include "engine/messages.h"
 
 namespace pibgen {
 
@@ -21,7 +21,10 @@ CommandLine ParseCommandLine(int count, const char* const* arguments, TextSink& 
     out.Print(std::to_string(i) + ": " + std::string(argument.substr(1)) + "\n");
     const std::string_view path = argument.substr(2);
     if (file::CountPathCharacters(path) > file::kMaxPathCharacters) {
-      out.Print(PathTooLongMessage(i));
+      Finding too_long;
+      too_long.code = Code::kPathTooLong;
+      too_long.values = {std::to_string(i), std::to_string(file::kMaxPathCharacters)};
+      out.Print(MessageText(too_long) + "\n");
       result.usable = false;
       return result;
     }

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "cli/process.h"
+#include "engine/catalogue.h"
 #include "file/windows_io.h"
-#include "engine/messages.h"
 
 namespace pibgen {
 namespace {
@@ -44,7 +44,7 @@ bool WriteConsole(HANDLE console, const char* data, size_t size) {
 
 bool PrepareProcess(int, char**, std::vector<std::string>* arguments, TextSink& out) {
   if (::GetModuleHandleW(nullptr) == nullptr) {
-    out.Print(kModuleHandleFailed);
+    out.Print(Line(Code::kModuleHandleFailed));
     return false;
   }
   // No dialog box for a critical error or a file that cannot be opened: the program answers
@@ -54,7 +54,7 @@ bool PrepareProcess(int, char**, std::vector<std::string>* arguments, TextSink& 
   int count = 0;
   wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (split == nullptr) {
-    out.Print(kCommandLineNotSplit);
+    out.Print(Line(Code::kCommandLineNotSplit));
     arguments->assign(1, std::string());  // the conversion goes on, with empty paths
     return true;
   }

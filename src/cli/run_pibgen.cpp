@@ -2,15 +2,15 @@
 
 #include <string>
 
-#include "check/check_description.h"
+#include <optional>
+
 #include "cli/long_options.h"
+#include "cli/output_format.h"
 #include "cli/parse_command_line.h"
+#include "cli/run_modes.h"
 #include "cli/usage_text.h"
 #include "convert/read_xml_to_pib_file.h"
-#include "decode/decode_image.h"
-#include "engine/messages.h"
-#include "verify/verify_image.h"
-#include "verify/verify_with_layout.h"
+#include "engine/catalogue.h"
 
 namespace pibgen {
 namespace {
@@ -21,8 +21,20 @@ int Convert(int count, const char* const* arguments, file::FileSystem& file_syst
   if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {
     return 0;
   }
-  out.Print(kConversionFailed);
+  out.Print(Line(Code::kConversionFailed));
   return 1;
+}
+
+// The format --format= names, or nothing (printed why) for a value that is none.
+std::optional<OutputFormat> FormatNamed(std::string_view name, TextSink& out) {
+  if (name == "text") return OutputFormat::kText;
+  if (name == "json") return OutputFormat::kJson;
+  if (name == "sarif") return OutputFormat::kSarif;
+  Finding unknown;
+  unknown.code = Code::kUnknownFormat;
+  unknown.values = {std::string(name)};
+  out.Print(MessageText(unknown) + "\n");
+  return std::nullopt;
 }
 
 int RunMode(int count, const char* const* arguments, file::FileSystem& file_system, TextSink& out) {
@@ -37,27 +49,37 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
   // A layout only means something to --decode and --verify; elsewhere it is a mistake that
   // must not pass silently.
   if (options.layout && options.mode != Mode::kDecode && options.mode != Mode::kVerify) {
-    out.Print(kLayoutNeedsAMode);
+    out.Print(Line(Code::kLayoutNeedsAMode));
+    return 1;
+  }
+  // A conversion's output is its trace, which has one form only.
+  if (options.format && options.mode == Mode::kConvert) {
+    out.Print(Line(Code::kFormatNeedsAMode));
+    return 1;
+  }
+  OutputFormat format = OutputFormat::kText;
+  if (options.format) {
+    const std::optional<OutputFormat> named = FormatNamed(*options.format, out);
+    if (!named) return 1;
+    format = *named;
+  }
+  if (format == OutputFormat::kSarif && options.mode != Mode::kCheck) {
+    out.Print(Line(Code::kSarifNeedsCheck));
     return 1;
   }
   switch (options.mode) {
     case Mode::kConvert:
       break;
-    case Mode::kCheck: {
-      const CheckSummary summary = CheckDescription(path, file_system, out);
-      return summary.warnings + summary.errors == 0 ? 0 : 1;
-    }
+    case Mode::kCheck:
+      return RunCheck(path, format, file_system, out);
     case Mode::kVerify:
-      if (options.layout) {
-        return VerifyWithLayout(path, std::string(*options.layout), file_system, out) ? 0 : 1;
-      }
-      return VerifyImage(path, file_system, out) ? 0 : 1;
+      return RunVerify(path, options.layout, format, file_system, out);
     case Mode::kDecode:
       if (!options.layout) {
-        out.Print(kDecodeNeedsALayout);
+        out.Print(Line(Code::kDecodeNeedsALayout));
         return 1;
       }
-      return DecodeImage(path, std::string(*options.layout), file_system, out) ? 0 : 1;
+      return RunDecode(path, std::string(*options.layout), format, file_system, out);
   }
   return Convert(count, arguments, file_system, out);
 }

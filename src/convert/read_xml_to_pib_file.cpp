@@ -3,12 +3,12 @@
 #include <memory>
 #include <new>
 
+#include "engine/catalogue.h"
+#include "engine/failure.h"
 #include "engine/held_trace.h"
 #include "engine/pib_image_file.h"
-#include "engine/write_checksum_and_close.h"
-#include "engine/failure.h"
-#include "engine/messages.h"
 #include "engine/read_fields.h"
+#include "engine/write_checksum_and_close.h"
 
 namespace pibgen {
 namespace {

@@ -3,22 +3,22 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
-#include "decode/xml_text.h"
+#include "engine/layout_pass.h"
+#include "engine/read_fields.h"
 #include "file/image_cursor.h"
 #include "format/checksum.h"
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
-#include "engine/layout_pass.h"
-#include "engine/messages.h"
-#include "engine/read_fields.h"
 
 namespace pibgen {
 namespace {
 
-// Printed text is handed on once it grows past this, so a long Byte[] value is never held whole.
-constexpr size_t kPrintChunk = size_t{1} << 16;
+// A long Byte[] value is handed on in pieces of the hex of at most this many bytes.
+constexpr size_t kPieceBytes = size_t{1} << 16;
 
 // What both passes over the layout keep beyond the fields: the image they read, and whether
 // it could be read.
@@ -42,10 +42,9 @@ class ImagePass : public LayoutPass {
 // conversion would store, computed over the image's bytes.
 class DecodeCheck final : public ImagePass {
  public:
-  DecodeCheck(file::ImageCursor& cursor, const std::string& image_path)
-      : ImagePass(cursor), image_path_(image_path) {}
+  explicit DecodeCheck(file::ImageCursor& cursor) : ImagePass(cursor) {}
 
-  const std::optional<std::string>& FillProblem() const { return fill_problem_; }
+  const std::optional<Finding>& FillProblem() const { return fill_problem_; }
   uint8_t Stored() const { return stored_; }
   uint8_t Computed() const { return checksum_.Byte(); }
 
@@ -79,9 +78,16 @@ class DecodeCheck final : public ImagePass {
           nonzero = nonzero_from(nonzero + 1);
         }
         if (nonzero != last) {
-          fill_problem_ = FillNotZeroMessage(
-              image_path_, FieldLabel(field.index, field.named, field.name), field.length,
-              field.offset, at + static_cast<uint64_t>(nonzero - begin), *nonzero);
+          Finding problem;
+          problem.code = Code::kFillNotZero;
+          problem.field = field.index;
+          problem.named = field.named;
+          problem.name = field.name;
+          problem.line = field.line;
+          problem.values = {std::to_string(field.length), std::to_string(field.offset),
+                            std::to_string(at + static_cast<uint64_t>(nonzero - begin)),
+                            HexByte(*nonzero)};
+          fill_problem_ = std::move(problem);
           return true;
         }
       }
@@ -89,195 +95,161 @@ class DecodeCheck final : public ImagePass {
     return true;
   }
 
-  const std::string& image_path_;
   ImageChecksum checksum_;
   uint8_t stored_ = 0;
-  std::optional<std::string> fill_problem_;
+  std::optional<Finding> fill_problem_;
 };
 
-// The second pass: the description, field by field.
-class DecodePrinter final : public ImagePass {
+// The second pass: the fields handed on, one by one.
+class DecodeEmitter final : public ImagePass {
  public:
-  DecodePrinter(file::ImageCursor& cursor, TextSink& out) : ImagePass(cursor), out_(out) {}
-
-  // Whether any of the description has been handed on yet (it may end mid-line).
-  bool Printed() const { return printed_; }
+  DecodeEmitter(file::ImageCursor& cursor, DecodeSink& sink) : ImagePass(cursor), sink_(sink) {}
 
   bool Root(std::string_view name, std::span<const xml::Attribute> attributes,
             std::span<const xml::Namespace> namespaces, uint32_t) override {
-    root_open_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
-    root_open_.append(name);
-    AppendNamespaces(root_open_, namespaces);
-    AppendAttributes(root_open_, attributes, false);
-    root_open_ += ">\n";
-    root_close_ = "</";
-    root_close_.append(name).append(">\n");
+    sink_.Root(name, attributes, namespaces);
     return true;
   }
 
   bool BeginField(const Field&, std::string_view element,
                   std::span<const xml::Attribute> attributes,
                   std::span<const xml::Namespace> namespaces) override {
+    // The views last only for this call; the field is handed on once it has ended.
     element_.assign(element);
-    field_open_ = "  <";
-    field_open_.append(element);
-    AppendNamespaces(field_open_, namespaces);
-    AppendAttributes(field_open_, attributes, true);
+    text_.clear();
+    for (const xml::Attribute& attribute : attributes) {
+      text_.emplace_back(attribute.name);
+      text_.emplace_back(attribute.value);
+    }
+    for (const xml::Namespace& declaration : namespaces) {
+      text_.emplace_back(declaration.prefix);
+      text_.emplace_back(declaration.uri);
+    }
+    attributes_.resize(attributes.size());
+    namespaces_.resize(namespaces.size());
+    size_t i = 0;
+    for (xml::Attribute& attribute : attributes_) {
+      attribute = {text_[i], text_[i + 1]};
+      i += 2;
+    }
+    for (xml::Namespace& declaration : namespaces_) {
+      declaration = {text_[i], text_[i + 1]};
+      i += 2;
+    }
     return true;
-  }
-
-  // The root's closing tag (and its opening one, for a layout without fields).
-  void Finish() {
-    OpenRoot();
-    text_ += root_close_;
-    Flush();
   }
 
  private:
-  void OpenRoot() {
-    text_ += root_open_;
-    root_open_.clear();
-  }
-
-  static void AppendNamespaces(std::string& text, std::span<const xml::Namespace> namespaces) {
-    for (const xml::Namespace& declaration : namespaces) {
-      text += declaration.prefix.empty() ? " xmlns" : " xmlns:";
-      text += declaration.prefix;
-      text += "=\"";
-      AppendXmlAttribute(text, declaration.uri);
-      text += '"';
-    }
-  }
-
-  static void AppendAttributes(std::string& text, std::span<const xml::Attribute> attributes,
-                               bool skip_place) {
-    for (const xml::Attribute& attribute : attributes) {
-      // The field's place is given anew; a stale one from the layout would contradict it.
-      if (skip_place && (attribute.name == "offset" || attribute.name == "length")) continue;
-      text += ' ';
-      text += attribute.name;
-      text += "=\"";
-      AppendXmlAttribute(text, attribute.value);
-      text += '"';
-    }
-  }
-
-  void Flush() {
-    out_.Print(text_);
-    printed_ = printed_ || !text_.empty();
-    text_.clear();
-  }
-
   bool Visit(const Field& field) override {
-    OpenRoot();
-    const FieldKind kind = field.kind;
-    text_ += field_open_;
-    text_ += " offset=\"" + std::to_string(field.offset) + "\" length=\"" +
-             std::to_string(field.length) + "\">\n";
-    if (field.type_line != 0) {
-      text_ += "    <type>";
-      AppendXmlContent(text_, field.entry.type);
-      text_ += "</type>\n";
-    }
-    if (IsSized(kind)) text_ += "    <size>" + std::to_string(field.length) + "</size>\n";
-    if (kind != FieldKind::kFill) {
-      text_ += "    <value>";
-      if (!AppendValue(kind, field)) return false;
-      text_ += "</value>\n";
-    }
-    text_ += "  </";
-    text_ += element_;
-    text_ += ">\n";
-    if (text_.size() >= kPrintChunk) Flush();
+    DecodedField decoded;
+    decoded.field = field.index;
+    decoded.named = field.named;
+    decoded.name = field.name;
+    decoded.element = element_;
+    decoded.attributes = attributes_;
+    decoded.namespaces = namespaces_;
+    decoded.offset = field.offset;
+    decoded.length = field.length;
+    decoded.typed = field.type_line != 0;
+    decoded.type = field.entry.type;
+    decoded.kind = field.kind;
+    sink_.BeginField(decoded);
+    if (field.kind != FieldKind::kFill && !HandValue(field)) return false;
+    sink_.EndField();
     return true;
   }
 
-  bool AppendValue(FieldKind kind, const Field& field) {
+  bool HandValue(const Field& field) {
+    const FieldKind kind = field.kind;
     if (IsNumeric(kind)) {
       uint8_t bytes[kMaxFixedWidth];
       if (!cursor_.Copy(field.offset, static_cast<size_t>(field.length), bytes)) {
         read_failed_ = true;
         return false;
       }
-      text_ += NumericValueText(kind, bytes);
+      sink_.Value(NumericValueText(kind, bytes));
       return true;
     }
     static constexpr uint8_t kZeros[256] = {};
     const uint64_t end = field.offset + field.length;
     for (uint64_t at = field.offset; at < end;) {
       file::ImageCursor::Piece piece;
-      if (!Next(at, std::min<uint64_t>(end - at, kPrintChunk), &piece)) return false;
+      if (!Next(at, std::min<uint64_t>(end - at, kPieceBytes), &piece)) return false;
+      piece_.clear();
       if (piece.data != nullptr) {
-        AppendHex(text_, piece.data, static_cast<size_t>(piece.count), '\0');
+        AppendHex(piece_, piece.data, static_cast<size_t>(piece.count), '\0');
       } else {
         for (uint64_t left = piece.count; left > 0;) {
           const auto take = static_cast<size_t>(std::min<uint64_t>(left, sizeof kZeros));
-          AppendHex(text_, kZeros, take, '\0');
+          AppendHex(piece_, kZeros, take, '\0');
           left -= take;
         }
       }
+      sink_.Value(piece_);
       at += piece.count;
-      if (text_.size() >= kPrintChunk) Flush();
     }
     return true;
   }
 
-  TextSink& out_;
-  std::string root_open_;  // printed before the first field, then cleared
-  std::string root_close_;
+  DecodeSink& sink_;
   std::string element_;
-  std::string field_open_;  // "  <element attributes" of the field being decoded
-  std::string text_;
-  bool printed_ = false;
+  // The field's attributes and namespaces, kept from its beginning to its end: their text,
+  // names and values in turn, and views of it.
+  std::vector<std::string> text_;
+  std::vector<xml::Attribute> attributes_;
+  std::vector<xml::Namespace> namespaces_;
+  std::string piece_;
 };
 
 bool IsRefusal(const Failure& failure) { return failure && failure.kind != FailureKind::kStopped; }
 
 }  // namespace
 
-bool DecodeImage(const std::string& image_path, const std::string& layout_path,
-                 file::FileSystem& file_system, TextSink& out) {
+DecodeResult DecodeImage(const std::string& image_path, const std::string& layout_path,
+                         file::FileSystem& file_system, DecodeSink& sink) {
+  DecodeResult result;
+  const auto fail = [&result](Code code, std::vector<std::string> values = {}) {
+    result.failed = true;
+    result.why.code = code;
+    result.why.values = std::move(values);
+    return std::move(result);
+  };
   const std::unique_ptr<file::ImageCursor> cursor =
       file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) {
-    out.Print(CannotReadImageMessage(image_path));
-    return false;
-  }
+  if (!cursor) return fail(Code::kCannotReadImage);
   const uint64_t length = cursor->Length();
+  result.length = length;
 
-  DecodeCheck check(*cursor, image_path);
+  DecodeCheck check(*cursor);
   const Failure refused = ReadFields(layout_path, file_system, check);
   if (IsRefusal(refused)) {
-    out.Print(FindingLine(layout_path, refused.line, true, RefusalWords(refused)));
-    return false;
+    result.failed = true;
+    result.refused = true;
+    result.why = FindingOf(refused);
+    return result;
   }
-  if (check.ReadFailed()) {
-    out.Print(CannotReadImageMessage(image_path));
-    return false;
-  }
+  if (check.ReadFailed()) return fail(Code::kCannotReadImage);
   if (length != check.Length()) {
-    out.Print(LengthDiffersMessage(image_path, length, check.Length()));
-    return false;
+    return fail(Code::kLengthDiffers, {std::to_string(length), std::to_string(check.Length())});
   }
   if (check.FillProblem()) {
-    out.Print(*check.FillProblem());
-    return false;
+    result.failed = true;
+    result.why = *check.FillProblem();
+    return result;
   }
   if (length > kChecksumOffset && check.Stored() != check.Computed()) {
-    out.Print(ChecksumMismatchMessage(image_path, check.Stored(), check.Computed()));
-    return false;
+    return fail(Code::kChecksumMismatch, {HexByte(check.Stored()), HexByte(check.Computed())});
   }
 
-  DecodePrinter printer(*cursor, out);
-  const Failure changed = ReadFields(layout_path, file_system, printer);
-  if (changed || printer.ReadFailed() || printer.FieldCount() != check.FieldCount() ||
-      printer.Length() != check.Length()) {
-    // The files were changed while they were read: what is printed so far is not the image.
-    out.Print(std::string(printer.Printed() ? "\n" : "") + ChangedWhileDecodedMessage(image_path));
-    return false;
+  DecodeEmitter emitter(*cursor, sink);
+  const Failure changed = ReadFields(layout_path, file_system, emitter);
+  if (changed || emitter.ReadFailed() || emitter.FieldCount() != check.FieldCount() ||
+      emitter.Length() != check.Length()) {
+    // The files were changed while they were read: what was handed on is not the image.
+    return fail(Code::kImageChanged);
   }
-  printer.Finish();
-  return true;
+  result.fields = emitter.FieldCount();
+  return result;
 }
 
 }  // namespace pibgen

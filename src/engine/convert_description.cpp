@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "engine/catalogue.h"
 #include "engine/failure.h"
-#include "engine/messages.h"
 #include "engine/read_fields.h"
 #include "engine/version.h"
 #include "format/checksum.h"
@@ -74,8 +74,9 @@ ImageResult ConvertDescription(std::string_view description) {
   }
   if (failure) {
     result.image.clear();
-    result.problem = ConversionProblem{std::string(FailureCode(failure)), failure.line,
-                                       failure.field, RefusalWords(failure)};
+    const Finding finding = FindingOf(failure);
+    result.problem = ConversionProblem{std::string(RowOf(finding.code).id), failure.line,
+                                       failure.field, MessageText(finding)};
     return result;
   }
   if (const std::optional<uint8_t> checksum = ChecksumByte(result.image)) {

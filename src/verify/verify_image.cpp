@@ -3,34 +3,40 @@
 #include "engine/stored_checksum.h"
 #include "format/checksum.h"
 #include "format/hex.h"
-#include "engine/messages.h"
 
 namespace pibgen {
 
-bool VerifyImage(const std::string& path, file::FileSystem& file_system, TextSink& out) {
+ChecksumResult VerifyImage(const std::string& path, file::FileSystem& file_system) {
   const std::unique_ptr<file::ImageReader> image = file_system.OpenImage(path);
+  ChecksumResult result;
   uint64_t length = 0;
   uint8_t stored = 0;
   uint8_t computed = 0;
-  const bool readable =
+  result.read =
       image && image->Length(&length) &&
       (length <= kChecksumOffset || (image->Seek(kChecksumOffset) && image->Read(&stored, 1) &&
                                      ComputeChecksum(*image, length, &computed)));
-  if (!readable) {
-    out.Print(CannotReadImageMessage(path));
-    return false;
+  if (!result.read) {
+    result.outcome.code = Code::kCannotReadImage;
+    return result;
   }
-  if (length <= kChecksumOffset) {
-    out.Print(path + ": no checksum to verify (" + std::to_string(length) + " bytes, fewer than " +
-              std::to_string(kChecksumOffset + 1) + ")\n");
-    return true;
+  result.length = length;
+  result.has_checksum = length > kChecksumOffset;
+  if (!result.has_checksum) {
+    result.outcome.code = Code::kNoChecksum;
+    result.outcome.values = {std::to_string(length), std::to_string(kChecksumOffset + 1)};
+    return result;
   }
+  result.stored = stored;
+  result.computed = computed;
   if (computed == stored) {
-    out.Print(path + ": checksum ok (" + HexByte(stored) + ")\n");
-    return true;
+    result.outcome.code = Code::kChecksumOk;
+    result.outcome.values = {HexByte(stored)};
+  } else {
+    result.outcome.code = Code::kChecksumMismatch;
+    result.outcome.values = {HexByte(stored), HexByte(computed)};
   }
-  out.Print(ChecksumMismatchMessage(path, stored, computed));
-  return false;
+  return result;
 }
 
 }  // namespace pibgen

@@ -4,15 +4,15 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 
+#include "engine/layout_pass.h"
+#include "engine/read_fields.h"
 #include "file/image_cursor.h"
 #include "format/checksum.h"
 #include "format/field_codec.h"
 #include "format/field_types.h"
 #include "format/hex.h"
-#include "engine/layout_pass.h"
-#include "engine/messages.h"
-#include "engine/read_fields.h"
 
 namespace pibgen {
 namespace {
@@ -43,13 +43,12 @@ class DescriptionChecksum final : public LayoutPass {
 // The second pass: each field against the image.
 class FieldComparison final : public LayoutPass {
  public:
-  FieldComparison(file::ImageCursor& cursor, const std::string& image_path, uint8_t checksum,
-                  uint64_t description_length, TextSink& out)
+  FieldComparison(file::ImageCursor& cursor, uint8_t checksum, uint64_t description_length,
+                  DifferenceSink& sink)
       : cursor_(cursor),
-        image_path_(image_path),
         checksum_(checksum),
         description_length_(description_length),
-        out_(out) {}
+        sink_(sink) {}
 
   bool ReadFailed() const { return read_failed_; }
   bool AnyDiffers() const { return any_differs_; }
@@ -139,36 +138,56 @@ class FieldComparison final : public LayoutPass {
 
   void Report(const Field& field, uint64_t differing, uint64_t first) {
     any_differs_ = true;
-    std::string line = image_path_ + ": " + FieldLabel(field.index, field.named, field.name) +
-                       " at offset " + std::to_string(field.offset) + ", " +
-                       std::to_string(field.length) + " bytes: ";
     const FieldKind kind = field.kind;
-    const bool numeric = IsNumeric(kind);
     const bool whole = field.length <= kShownBytes;
     const bool complete = whole && image_shown_.size() == field.length;
-    if (!whole) {
-      line += std::to_string(differing) + (differing == 1 ? " byte differs" : " bytes differ") +
-              ", the first at offset " + std::to_string(first) + ": ";
-    }
     const bool more = !whole && first + image_shown_.size() < field.offset + field.length;
-    const auto show = [&](const char* side, const std::string& bytes) {
-      line += side;
-      AppendHex(line, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), ' ');
-      if (more) line += " ...";
-      if (numeric && complete) {
-        line += " (" + NumericValueText(kind, reinterpret_cast<const uint8_t*>(bytes.data())) + ")";
+    const bool numeric = IsNumeric(kind) && complete;
+    FieldDifference& d = difference_;
+    d.offset = field.offset;
+    d.length = field.length;
+    d.type = field.entry.type;
+    d.differing = differing;
+    d.first = first;
+    const auto as_value = [&](const std::string& shown, std::string& value) {
+      const auto* const bytes = reinterpret_cast<const uint8_t*>(shown.data());
+      value.clear();
+      if (numeric) {
+        value = NumericValueText(kind, bytes);
+      } else {
+        AppendHex(value, bytes, shown.size(), '\0');
       }
     };
-    show("image ", image_shown_);
-    show(", description ", description_shown_);
-    out_.Print(line + "\n");
+    as_value(image_shown_, d.image);
+    as_value(description_shown_, d.layout);
+    const auto spaced = [&](const std::string& shown) {
+      std::string text;
+      AppendHex(text, reinterpret_cast<const uint8_t*>(shown.data()), shown.size(), ' ');
+      if (more) text += " ...";
+      return text;
+    };
+    Finding& finding = d.finding;
+    finding.code = Code::kFieldDiffers;
+    finding.field = field.index;
+    finding.named = field.named;
+    finding.name = field.name;
+    finding.line = field.line;
+    finding.values = {std::to_string(field.offset),
+                      std::to_string(field.length),
+                      whole ? "" : std::to_string(differing),
+                      whole ? "" : std::to_string(first),
+                      spaced(image_shown_),
+                      numeric ? d.image : "",
+                      spaced(description_shown_),
+                      numeric ? d.layout : ""};
+    sink_.FieldDiffers(d);
   }
 
   file::ImageCursor& cursor_;
-  const std::string& image_path_;
   uint8_t checksum_;
   uint64_t description_length_;
-  TextSink& out_;
+  DifferenceSink& sink_;
+  FieldDifference difference_;
   FieldBytes bytes_;
   uint64_t field_offset_ = 0;
   std::string image_shown_;
@@ -180,37 +199,42 @@ class FieldComparison final : public LayoutPass {
 
 }  // namespace
 
-bool VerifyWithLayout(const std::string& image_path, const std::string& layout_path,
-                      file::FileSystem& file_system, TextSink& out) {
+LayoutComparison VerifyWithLayout(const std::string& image_path, const std::string& layout_path,
+                                  file::FileSystem& file_system, DifferenceSink& sink) {
+  LayoutComparison result;
+  const auto stop = [&result](Code code) {
+    Finding finding;
+    finding.code = code;
+    result.findings.push_back(std::move(finding));
+    return std::move(result);
+  };
   const std::unique_ptr<file::ImageCursor> cursor =
       file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) {
-    out.Print(CannotReadImageMessage(image_path));
-    return false;
-  }
+  if (!cursor) return stop(Code::kCannotReadImage);
   const uint64_t length = cursor->Length();
+  result.opened = true;
+  result.length = length;
 
   DescriptionChecksum description;
   const Failure refused = ReadFields(layout_path, file_system, description);
   if (refused) {
-    out.Print(FindingLine(layout_path, refused.line, true, RefusalWords(refused)));
-    return false;
+    result.refusal = FindingOf(refused);
+    return result;
   }
   const uint64_t description_length = description.Length();
+  result.layout_length = description_length;
+  result.fields = description.FieldCount();
 
-  FieldComparison comparison(*cursor, image_path, description.Checksum(), description_length, out);
+  FieldComparison comparison(*cursor, description.Checksum(), description_length, sink);
   const Failure changed = ReadFields(layout_path, file_system, comparison);
-  if (comparison.ReadFailed()) {
-    out.Print(CannotReadImageMessage(image_path));
-    return false;
-  }
-  if (changed || comparison.Length() != description_length) {
-    out.Print(LayoutChangedMessage(image_path));
-    return false;
-  }
+  if (comparison.ReadFailed()) return stop(Code::kCannotReadImage);
+  if (changed || comparison.Length() != description_length) return stop(Code::kLayoutChanged);
   bool equal = !comparison.AnyDiffers();
   if (length != description_length) {
-    out.Print(LengthDiffersMessage(image_path, length, description_length));
+    Finding finding;
+    finding.code = Code::kLengthDiffers;
+    finding.values = {std::to_string(length), std::to_string(description_length)};
+    result.findings.push_back(std::move(finding));
     equal = false;
   }
   if (length > kChecksumOffset && description_length > kChecksumOffset) {
@@ -218,22 +242,27 @@ bool VerifyWithLayout(const std::string& image_path, const std::string& layout_p
     if (comparison.StoredChecksum()) {
       stored = *comparison.StoredChecksum();
     } else if (!cursor->Copy(kChecksumOffset, 1, &stored)) {
-      out.Print(CannotReadImageMessage(image_path));
-      return false;
+      return stop(Code::kCannotReadImage);
     }
+    result.has_checksum = true;
+    result.stored = stored;
+    result.computed = description.Checksum();
     if (stored != description.Checksum()) {
-      out.Print(image_path + ": checksum byte: image " + HexByte(stored) + ", description " +
-                HexByte(description.Checksum()) + "\n");
+      Finding finding;
+      finding.code = Code::kChecksumMismatch;
+      finding.values = {HexByte(stored), HexByte(description.Checksum())};
+      result.findings.push_back(std::move(finding));
       equal = false;
     }
   }
-  if (!equal) return false;
-  std::string checksum = "no checksum";
-  if (length > kChecksumOffset) checksum = "checksum " + HexByte(description.Checksum());
-  out.Print(image_path + ": matches " + layout_path + " (" +
-            std::to_string(description.FieldCount()) + " fields, " + std::to_string(length) +
-            " bytes, " + checksum + ")\n");
-  return true;
+  result.equal = equal;
+  if (!equal) return result;
+  Finding matches;
+  matches.code = Code::kMatches;
+  matches.values = {layout_path, std::to_string(description.FieldCount()), std::to_string(length),
+                    length > kChecksumOffset ? HexByte(description.Checksum()) : ""};
+  result.findings.push_back(std::move(matches));
+  return result;
 }
 
 }  // namespace pibgen

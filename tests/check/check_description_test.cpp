@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/check_output.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
 
@@ -25,14 +26,14 @@ TEST(CheckDescription, ReportsInDocumentOrderWithASummary) {
        0, 0, "0 warnings, 0 errors\n"},
       {"empty root", "<pib/>", 0, 0, "0 warnings, 0 errors\n"},
       {"missing", nullptr, 0, 1,
-       "fields.xml: error: cannot read the description\n0 warnings, 1 errors\n"},
-      {"empty file", "", 0, 1, "fields.xml:1: error: not well-formed XML\n0 warnings, 1 errors\n"},
+       "fields.xml: error: cannot read the description\n0 warnings, 1 error\n"},
+      {"empty file", "", 0, 1, "fields.xml:1: error: not well-formed XML\n0 warnings, 1 error\n"},
       {"malformed", "<pib>\n<f>\n</g>\n</pib>", 0, 1,
-       "fields.xml:3: error: not well-formed XML\n0 warnings, 1 errors\n"},
+       "fields.xml:3: error: not well-formed XML\n0 warnings, 1 error\n"},
       {"external entity",
        "<!DOCTYPE pib [<!ENTITY e SYSTEM 'file:///etc/hostname'>]>\n<pib><f>&e;</f></pib>", 0, 1,
        "fields.xml:2: error: reference to external entity &e;, which is never read\n"
-       "0 warnings, 1 errors\n"},
+       "0 warnings, 1 error\n"},
       // Errors do not stop the walk, and offsets run on past them.
       {"errors and warnings",
        "<pib>\n<!-- c -->\n<f><type>System.Byte</type><value>1</value></f>\n"
@@ -73,7 +74,8 @@ TEST(CheckDescription, ReportsInDocumentOrderWithASummary) {
     file::MemoryFileSystem files;
     if (c.description != nullptr) files.SetFile("fields.xml", c.description);
     testing::TextCapture out;
-    const CheckSummary summary = CheckDescription("fields.xml", files, out);
+    const CheckResult summary = CheckDescription("fields.xml", files);
+    PrintCheck("fields.xml", summary, OutputFormat::kText, out);
     EXPECT_EQ(out.Text(), c.report) << c.name;
     EXPECT_EQ(summary.warnings, c.warnings) << c.name;
     EXPECT_EQ(summary.errors, c.errors) << c.name;

@@ -52,8 +52,8 @@ std::vector<std::string> Check(const std::string& field, uint64_t offset = 100,
   if (length != nullptr) *length = first.length;
   std::vector<std::string> lines;
   for (const Finding& f : first.findings) {
-    lines.push_back(std::to_string(f.line) +
-                    (f.severity == Severity::kError ? ": error: " : ": warning: ") + f.message);
+    lines.push_back(std::to_string(f.line) + ": " +
+                    std::string(SeverityWord(RowOf(f.code).severity)) + ": " + MessageText(f));
   }
   return lines;
 }

@@ -36,8 +36,8 @@ TEST(RunModes, RunTheModeAskedForLast) {
       {{"--check=warns.xml"},
        1,
        "warns.xml:1: warning: field 1: System.Byte field has no <value>; written as 00\n"
-       "1 warnings, 0 errors\n"},
-      {{"--check="}, 1, ": error: cannot read the description\n0 warnings, 1 errors\n"},
+       "1 warning, 0 errors\n"},
+      {{"--check="}, 1, ": error: cannot read the description\n0 warnings, 1 error\n"},
       {{"--verify=good.bin"}, 0, "good.bin: checksum ok (35)\n"},
       {{"--verify=bad.bin"}, 1, "bad.bin: checksum mismatch: stored 36, computed 35\n"},
       {{"--verify=short.bin"}, 0, "short.bin: no checksum to verify (2 bytes, fewer than 3)\n"},

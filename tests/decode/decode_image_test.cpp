@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
@@ -39,7 +40,8 @@ TEST(DecodeImage, PrintsADescriptionThatRebuildsTheImage) {
   const std::string image = Convert(files, layout);
   files.SetFile("image.bin", image);
   testing::TextCapture out;
-  ASSERT_TRUE(DecodeImage("image.bin", "layout.xml", files, out)) << out.Text();
+  ASSERT_TRUE((RunDecode("image.bin", "layout.xml", OutputFormat::kText, files, out) == 0))
+      << out.Text();
   EXPECT_EQ(out.Text(),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<pib name=\"r\">\n"
@@ -83,7 +85,8 @@ TEST(DecodeImage, KeepsTheNamespacesItNeeds) {
     files.SetFile("layout.xml", layout);
     files.SetFile("image.bin", Convert(files, layout));
     testing::TextCapture out;
-    ASSERT_TRUE(DecodeImage("image.bin", "layout.xml", files, out)) << out.Text();
+    ASSERT_TRUE((RunDecode("image.bin", "layout.xml", OutputFormat::kText, files, out) == 0))
+        << out.Text();
     EXPECT_EQ(Convert(files, out.Text()), files.File("image.bin")) << out.Text();
   }
   file::MemoryFileSystem files;
@@ -92,7 +95,7 @@ TEST(DecodeImage, KeepsTheNamespacesItNeeds) {
   files.SetFile("layout.xml", layout);
   files.SetFile("image.bin", Convert(files, layout));
   testing::TextCapture out;
-  ASSERT_TRUE(DecodeImage("image.bin", "layout.xml", files, out));
+  ASSERT_TRUE((RunDecode("image.bin", "layout.xml", OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<p:pib xmlns:p=\"urn:p\" xmlns=\"urn:d\">\n"
@@ -134,7 +137,8 @@ TEST(DecodeImage, RefusesWithOneLineNamingTheFirstReason) {
     files.SetFile("layout.xml", c.layout);
     files.SetFile("image.bin", c.image);
     testing::TextCapture out;
-    const bool decoded = DecodeImage("image.bin", "layout.xml", files, out);
+    const bool decoded =
+        (RunDecode("image.bin", "layout.xml", OutputFormat::kText, files, out) == 0);
     EXPECT_EQ(decoded, c.output.empty()) << c.layout;
     if (!decoded) {
       EXPECT_EQ(out.Text(), c.output) << c.layout;
@@ -143,8 +147,8 @@ TEST(DecodeImage, RefusesWithOneLineNamingTheFirstReason) {
   file::MemoryFileSystem files;
   files.SetFile("image.bin", "");
   testing::TextCapture out;
-  EXPECT_FALSE(DecodeImage("image.bin", "none.xml", files, out));
-  EXPECT_FALSE(DecodeImage("none.bin", "none.xml", files, out));
+  EXPECT_FALSE((RunDecode("image.bin", "none.xml", OutputFormat::kText, files, out) == 0));
+  EXPECT_FALSE((RunDecode("none.bin", "none.xml", OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(),
             "none.xml: error: cannot read the description\n"
             "none.bin: cannot read the image\n");

@@ -20,11 +20,16 @@ A case is a folder:
   stdout.tail ...and end with this, and hold stdout.lines lines in all
   timeout     seconds the run may take (default 15); the CTest timeout follows it
   non-root    present if the case cannot hold for root (who may read anything): skipped then
+A --check, --verify or --decode case is run a second time with --format=json: the output must
+be one JSON document whose findings and fields say what the text says, with the same status.
 Always checked: nothing on standard error, and the files from files/ and generate unchanged.
 Also reported: the run's wall time and peak memory (maximum resident set of the process).
 """
+import json
 import os
+import re
 import shlex
+import xml.etree.ElementTree as ElementTree
 import shutil
 import signal
 import subprocess
@@ -145,6 +150,83 @@ def run_measured(command, cwd, limit):
         return process.returncode, out.read(), err.read(), seconds, peak
 
 
+def mode_of(args):
+    """The mode whose JSON is compared with its text ('check', 'verify', 'decode'), or None."""
+    if any(a.startswith('--format=') or a in ('--help', '--version') for a in args):
+        return None
+    mode = None
+    for a in args:
+        for name in ('check', 'verify', 'decode'):
+            if a.startswith('--%s=' % name):
+                mode = name
+    has_layout = any(a.startswith('--layout=') for a in args)
+    if mode == 'decode' and not has_layout:
+        return None  # refused before it runs, as text
+    return mode
+
+
+def text_messages(lines, image):
+    """Each line's message: after "IMAGE: ", or after "error: " / "warning: " for a finding."""
+    messages = []
+    for line in lines:
+        found = re.match(r'.*?(?::\d+)?: (?:error|warning): (.*)$', line)
+        if line.startswith(image + ': '):
+            messages.append(line[len(image) + 2:])
+        elif found:
+            messages.append(found.group(1))
+        else:
+            messages.append(line)
+    return messages
+
+
+def compare_json(mode, args, text, document):
+    """What differs between a mode's text and its JSON document, as a list of problems."""
+    problems = []
+    if not isinstance(document.get('version'), str):
+        problems.append('no "version" member')
+    lines = text.decode('utf-8', errors='replace').splitlines()
+    if mode == 'check':
+        summary = re.match(r'(\d+) warnings?, (\d+) errors?$', lines[-1] if lines else '')
+        findings = document.get('findings', [])
+        got = [(f['severity'], f['message']) for f in findings]
+        want = []
+        for line in lines[:-1]:
+            found = re.match(r'.*?: (error|warning): (.*)$', line)
+            want.append((found.group(1), found.group(2)) if found else ('?', line))
+        if got != want:
+            problems.append('JSON findings %r, text %r' % (got, want))
+        if not summary or (document.get('warnings'), document.get('errors')) != (
+                int(summary.group(1)), int(summary.group(2))):
+            problems.append('JSON counts differ from the summary %r' % lines[-1:])
+        return problems
+    image = next(a for a in args if a.startswith('--%s=' % mode)).split('=', 1)[1]
+    if document.get('image') != image:
+        problems.append('JSON "image" is %r' % document.get('image'))
+    if mode == 'verify':
+        said = [f['message'] for f in document.get('fields', [])]
+        said += [f['message'] for f in document.get('findings', [])]
+        if said != text_messages(lines, image):
+            problems.append('JSON says %r, text %r' % (said, text_messages(lines, image)))
+        return problems
+    if not document.get('ok'):
+        said = [f['message'] for f in document.get('findings', [])]
+        if said != text_messages(lines[-1:], image):
+            problems.append('JSON says %r, text %r' % (said, lines[-1:]))
+        return problems
+    root = ElementTree.fromstring(text)
+    want = []
+    for element in root:
+        value = element.find('value')
+        kind = element.find('type')
+        want.append((int(element.get('offset')), int(element.get('length')),
+                     None if kind is None else kind.text or '',
+                     None if value is None else value.text or ''))
+    got = [(f['offset'], f['length'], f['type'], f['value']) for f in document.get('fields', [])]
+    if got != want:
+        problems.append('JSON fields %r, text %r' % (got[:20], want[:20]))
+    return problems
+
+
 def case_file(case, name):
     path = os.path.join(case, name)
     return path if os.path.exists(path) else None
@@ -251,6 +333,21 @@ def run_case(binary, case):
             if actual_image != expected_image:
                 show = lambda b: 'absent' if b is None else (b[:64].hex(' ') + (' ...' if len(b) > 64 else ''))
                 problems.append('image.bin is %s, expected %s' % (show(actual_image), show(expected_image)))
+
+        mode = mode_of(args)
+        if mode:
+            status_json, out_json, err_json, _, _ = run_measured(
+                command + ['--format=json'], work, limit)
+            if status_json != status:
+                problems.append('with --format=json: exit status %d, not %d' % (status_json, status))
+            if err_json:
+                problems.append('with --format=json: standard error is not empty')
+            try:
+                document = json.loads(out_json.decode('utf-8'))
+                problems += ['with --format=json: ' + p for p in compare_json(mode, args, stdout, document)]
+            except ValueError as error:
+                problems.append('with --format=json: not one JSON document (%s): %r' %
+                                (error, out_json[:300]))
 
         after = snapshot(work)
         for name, contents in given.items():

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "forwarding_file_system.h"
@@ -92,14 +93,16 @@ TEST(VerifyImage, ReportsOkMismatchAndShortImages) {
       {"three bytes, wrong", std::string("\0\0\x01", 3), false,
        "image.bin: checksum mismatch: stored 01, computed 00\n"},
       {"empty", "", true, "image.bin: no checksum to verify (0 bytes, fewer than 3)\n"},
-      {"one byte", "\x7F", true, "image.bin: no checksum to verify (1 bytes, fewer than 3)\n"},
+      {"one byte", "\x7F", true, "image.bin: no checksum to verify (1 byte, fewer than 3)\n"},
       {"two bytes", "ab", true, "image.bin: no checksum to verify (2 bytes, fewer than 3)\n"},
   };
   for (const VerifyCase& c : cases) {
     file::MemoryFileSystem files;
     files.SetFile("image.bin", c.image);
     testing::TextCapture out;
-    EXPECT_EQ(VerifyImage("image.bin", files, out), c.passes) << c.name;
+    EXPECT_EQ((RunVerify("image.bin", std::nullopt, OutputFormat::kText, files, out) == 0),
+              c.passes)
+        << c.name;
     EXPECT_EQ(out.Text(), c.message) << c.name;
   }
 }
@@ -112,14 +115,14 @@ TEST(VerifyImage, ImagesOfSeveralReadBlocks) {
   file::MemoryFileSystem files;
   files.SetFile("big.bin", image);
   testing::TextCapture out;
-  EXPECT_TRUE(VerifyImage("big.bin", files, out));
+  EXPECT_TRUE((RunVerify("big.bin", std::nullopt, OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(), "big.bin: checksum ok (" + Hex(static_cast<uint8_t>(image[2])) + ")\n");
 }
 
 TEST(VerifyImage, UnreadableImagesFail) {
   FailingReads missing;
   testing::TextCapture out;
-  EXPECT_FALSE(VerifyImage("missing.bin", missing, out));
+  EXPECT_FALSE((RunVerify("missing.bin", std::nullopt, OutputFormat::kText, missing, out) == 0));
   EXPECT_EQ(out.Text(), "missing.bin: cannot read the image\n");
 
   // A read that fails part-way must not end in a verdict on the bytes read so far.
@@ -129,7 +132,8 @@ TEST(VerifyImage, UnreadableImagesFail) {
                                                      "abcdefgh",
                                                      11));
     testing::TextCapture failed;
-    EXPECT_FALSE(VerifyImage("image.bin", failing, failed)) << fail_after;
+    EXPECT_FALSE((RunVerify("image.bin", std::nullopt, OutputFormat::kText, failing, failed) == 0))
+        << fail_after;
     EXPECT_EQ(failed.Text(), "image.bin: cannot read the image\n") << fail_after;
   }
 }
@@ -142,7 +146,7 @@ TEST(VerifyImage, AcceptsWhatTheConverterWrites) {
   testing::TextCapture trace;
   ASSERT_TRUE(ReadXMLToPIBFile("fields.xml", "image.bin", files, trace));
   testing::TextCapture out;
-  EXPECT_TRUE(VerifyImage("image.bin", files, out));
+  EXPECT_TRUE((RunVerify("image.bin", std::nullopt, OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(),
             "image.bin: checksum ok (" + Hex(ExpectedChecksum(files.File("image.bin"))) + ")\n");
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
@@ -70,7 +71,9 @@ TEST(VerifyWithLayout, ReportsEachDifferingFieldTheLengthAndTheChecksum) {
     }
     files.SetFile("image.bin", image);
     testing::TextCapture out;
-    EXPECT_EQ(VerifyWithLayout("image.bin", "layout.xml", files, out), image == good) << c.output;
+    EXPECT_EQ((RunVerify("image.bin", "layout.xml", OutputFormat::kText, files, out) == 0),
+              image == good)
+        << c.output;
     std::string expected = c.output;
     if (const size_t at = expected.find("CS"); at != std::string::npos) {
       expected.replace(at, 2, checksum);
@@ -85,10 +88,10 @@ TEST(VerifyWithLayout, ShortImagesHaveNoChecksumAndRefusalsComeFirst) {
   files.SetFile("refused.xml", "<pib><f/>text</pib>");
   files.SetFile("image.bin", "\x01\x02");
   testing::TextCapture out;
-  EXPECT_TRUE(VerifyWithLayout("image.bin", "two.xml", files, out));
-  EXPECT_FALSE(VerifyWithLayout("image.bin", "refused.xml", files, out));
+  EXPECT_TRUE((RunVerify("image.bin", "two.xml", OutputFormat::kText, files, out) == 0));
+  EXPECT_FALSE((RunVerify("image.bin", "refused.xml", OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(),
-            "image.bin: matches two.xml (1 fields, 2 bytes, no checksum)\n"
+            "image.bin: matches two.xml (1 field, 2 bytes, no checksum)\n"
             "refused.xml:1: error: field 2 is text, not an element; the conversion refuses the "
             "description\n");
 }

@@ -1,0 +1,42 @@
+#include "cli/run_modes.h"
+
+#include "check/check_description.h"
+#include "cli/check_output.h"
+#include "cli/decode_output.h"
+#include "cli/verify_output.h"
+#include "decode/decode_image.h"
+#include "verify/verify_image.h"
+#include "verify/verify_with_layout.h"
+
+namespace pibgen {
+
+int RunCheck(const std::string& path, OutputFormat format, file::FileSystem& file_system,
+             TextSink& out) {
+  const CheckResult result = CheckDescription(path, file_system);
+  PrintCheck(path, result, format, out);
+  return result.warnings + result.errors == 0 ? 0 : 1;
+}
+
+int RunVerify(const std::string& path, std::optional<std::string_view> layout, OutputFormat format,
+              file::FileSystem& file_system, TextSink& out) {
+  if (!layout) {
+    const ChecksumResult result = VerifyImage(path, file_system);
+    PrintChecksum(path, result, format, out);
+    return result.Passed() ? 0 : 1;
+  }
+  const std::string layout_path(*layout);
+  ComparisonPrinter printer(path, layout_path, format, out);
+  const LayoutComparison result = VerifyWithLayout(path, layout_path, file_system, printer);
+  printer.Finish(result);
+  return result.equal ? 0 : 1;
+}
+
+int RunDecode(const std::string& path, const std::string& layout, OutputFormat format,
+              file::FileSystem& file_system, TextSink& out) {
+  DecodePrinter printer(path, layout, format, out);
+  const DecodeResult result = DecodeImage(path, layout, file_system, printer);
+  printer.Finish(result);
+  return result.failed ? 1 : 0;
+}
+
+}  // namespace pibgen

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/output_format.h"
+#include "file/file_system.h"
+#include "format/text_sink.h"
+
+namespace pibgen {
+
+// --check, --verify (against the layout, when one is given) and --decode: each runs its mode,
+// prints what it found in format as it goes, and returns the exit status (0 for a clean
+// description, an image as it should be, an image decoded; else 1).
+int RunCheck(const std::string& path, OutputFormat format, file::FileSystem& file_system,
+             TextSink& out);
+int RunVerify(const std::string& image, std::optional<std::string_view> layout, OutputFormat format,
+              file::FileSystem& file_system, TextSink& out);
+int RunDecode(const std::string& image, const std::string& layout, OutputFormat format,
+              file::FileSystem& file_system, TextSink& out);
+
+}  // namespace pibgen
