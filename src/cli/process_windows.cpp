@@ -76,10 +76,11 @@ OutputWrite WriteStandardOutput(const char* data, size_t size) {
   // A file or a pipe gets the bytes as they are: UTF-8, each line ended by a line feed alone.
   ::SetLastError(ERROR_SUCCESS);
   if (file::WriteAll(output, data, size)) return OutputWrite::kWritten;
-  // A pipe whose reader has closed its end, or is closing it.
+  // A pipe whose reader has closed its end, or is closing it (Wine says "not connected").
   const DWORD error = ::GetLastError();
-  return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? OutputWrite::kReaderGone
-                                                              : OutputWrite::kFailed;
+  const bool reader_gone =
+      error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+  return reader_gone ? OutputWrite::kReaderGone : OutputWrite::kFailed;
 }
 
 }  // namespace pibgen
