@@ -20,9 +20,10 @@
 #include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "decode/decode_image.h"
+#include "engine/catalogue.h"
+#include "engine/read_fields.h"
 #include "file/failing_file_system.h"
 #include "file/memory_file_system.h"
-#include "engine/read_fields.h"
 #include "format/text_sink.h"
 #include "verify/verify_with_layout.h"
 
@@ -43,6 +44,15 @@ void Require(bool condition, const char* what) {
   if (condition) return;
   std::fprintf(stderr, "invariant broken: %s\n", what);
   std::abort();
+}
+
+// A conversion as the command line runs it: on failure, its message follows the trace.
+bool ConvertAndSay(const std::string& source, const std::string& destination,
+                   pibgen::file::FileSystem& files, pibgen::TextSink& out) {
+  const pibgen::ConversionOutcome outcome =
+      pibgen::ReadXMLToPIBFile(source, destination, files, out);
+  if (!outcome) out.Print(pibgen::ConversionMessage(outcome.failure, source));
+  return static_cast<bool>(outcome);
 }
 
 bool IsFailureMessage(const std::string& text) {
@@ -107,7 +117,7 @@ bool DecodeRebuilds(pibgen::file::MemoryFileSystem& files) {
   }
   files.SetFile("decoded.xml", text);
   PrintRecorder trace;
-  Require(pibgen::ReadXMLToPIBFile("decoded.xml", "rebuilt.bin", files, trace),
+  Require(ConvertAndSay("decoded.xml", "rebuilt.bin", files, trace),
           "a decoded description does not convert");
   Require(files.File("rebuilt.bin") == files.File("image.bin"),
           "a decoded description converts to another image");
@@ -175,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.SetFile("in.xml", description);
   PrintRecorder out;
   pibgen::file::FailingFileSystem counting(files, 0);
-  const bool converted = pibgen::ReadXMLToPIBFile("in.xml", "out.bin", counting, out);
+  const bool converted = ConvertAndSay("in.xml", "out.bin", counting, out);
 
   Require(files.File("in.xml") == description, "the description was changed");
   if (!loads || !all_elements || any_negative) {
@@ -209,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   retry_files.SetFile("out.bin", "keep");
   pibgen::file::FailingFileSystem failing(retry_files, fail_at);
   PrintRecorder retry_out;
-  const bool retry_converted = pibgen::ReadXMLToPIBFile("in.xml", "out.bin", failing, retry_out);
+  const bool retry_converted = ConvertAndSay("in.xml", "out.bin", failing, retry_out);
   Require(failing.HasFailed(), "the operation to fail was never reached");
   if (retry_converted) {
     Require(failing.FailedOperation() == pibgen::file::FileOperation::kCreateScratch &&

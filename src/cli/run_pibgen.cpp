@@ -18,9 +18,10 @@ namespace {
 int Convert(int count, const char* const* arguments, file::FileSystem& file_system, TextSink& out) {
   const CommandLine command_line = ParseCommandLine(count, arguments, out);
   if (!command_line.usable) return 1;
-  if (ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out)) {
-    return 0;
-  }
+  const ConversionOutcome outcome =
+      ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out);
+  if (outcome) return 0;
+  out.Print(ConversionMessage(outcome.failure, command_line.source));
   out.Print(Line(Code::kConversionFailed));
   return 1;
 }

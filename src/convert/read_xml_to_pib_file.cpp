@@ -3,7 +3,6 @@
 #include <memory>
 #include <new>
 
-#include "engine/catalogue.h"
 #include "engine/failure.h"
 #include "engine/held_trace.h"
 #include "engine/pib_image_file.h"
@@ -81,8 +80,8 @@ Failure Convert(const std::string& source, const std::string& destination,
 
 }  // namespace
 
-bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
-                      file::FileSystem& file_system, TextSink& out) {
+ConversionOutcome ReadXMLToPIBFile(const std::string& source, const std::string& destination,
+                                   file::FileSystem& file_system, TextSink& out) {
   bool read_done = false;
   Failure failure;
   try {
@@ -91,9 +90,7 @@ bool ReadXMLToPIBFile(const std::string& source, const std::string& destination,
     // Memory ran out; whatever was made of the image has been dropped on the way out.
     failure = Of(read_done ? FailureKind::kWriteImage : FailureKind::kLoad);
   }
-  if (!failure) return true;
-  out.Print(ConversionMessage(failure, source));
-  return false;
+  return {failure};
 }
 
 }  // namespace pibgen

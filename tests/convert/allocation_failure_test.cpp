@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "file/native_file_system.h"
 #include "format/text_sink.h"
@@ -79,7 +79,7 @@ class AllocationFailureTest : public ::testing::Test {
     allocations = 0;
     fail_at = fail_allocation;
     largest_allowed = cap;
-    const bool converted = ReadXMLToPIBFile(source, destination, files_, out_);
+    const bool converted = testing::ConvertAndSay(source, destination, files_, out_);
     fail_at = 0;
     largest_allowed = SIZE_MAX;
     return converted;
@@ -202,7 +202,7 @@ TEST(AllocationFailureWhileWriting, LeavesTheOldImageAndSaysSo) {
   memory.SetFile("image.bin", "keep me");
   ThrowingWrites files(memory);
   FixedSink out;
-  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "image.bin", files, out));
   EXPECT_EQ(out.Text(), "type--System.UInt32\nvalue--7\nsize--3\nwrite pib file fail\n");
   EXPECT_EQ(memory.File("image.bin"), "keep me");
 }

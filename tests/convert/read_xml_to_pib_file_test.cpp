@@ -1,4 +1,4 @@
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ class ReadXMLToPIBFileTest : public ::testing::Test {
  protected:
   bool Convert(const std::string& description) {
     files_.SetFile("fields.xml", description);
-    return ReadXMLToPIBFile("fields.xml", "image.bin", files_, out_);
+    return testing::ConvertAndSay("fields.xml", "image.bin", files_, out_);
   }
   std::vector<uint8_t> Image() const { return testing::Bytes(files_.File("image.bin")); }
 
@@ -66,7 +66,7 @@ TEST_P(ConversionFailureTest, LeavesTheDestinationAsItWas) {
   if (c.description != nullptr) files.SetFile("fields.xml", c.description);
   files.SetFile("image.bin", "keep me");
   testing::TextCapture out;
-  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "image.bin", files, out));
   EXPECT_EQ(out.Text(), c.message);
   EXPECT_EQ(files.File("image.bin"), "keep me");
 }
@@ -103,13 +103,13 @@ TEST_F(ReadXMLToPIBFileTest, NegativeSizeOnANumericTypeIsHarmless) {
 
 TEST_F(ReadXMLToPIBFileTest, EmptyDestinationIsRefusedAfterTheLoad) {
   files_.SetFile("fields.xml", "<pib/>");
-  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "", files_, out_));
+  EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "", files_, out_));
   EXPECT_EQ(out_.Text(), "create pib file fail\n");
 }
 
 TEST_F(ReadXMLToPIBFileTest, TheDescriptionIsNeverItsOwnImage) {
   files_.SetFile("fields.xml", "<pib><f><size>3</size></f></pib>");
-  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "fields.xml", files_, out_));
+  EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "fields.xml", files_, out_));
   EXPECT_EQ(out_.Text(), "create pib file fail\n");
   EXPECT_EQ(files_.File("fields.xml"), "<pib><f><size>3</size></f></pib>");
 }

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <utility>
 
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "forwarding_file_system.h"
 #include "text_capture.h"
@@ -68,7 +68,7 @@ TEST(StreamedSource, ShortReadsMakeTheSameImage) {
   TrickleFileSystem files(3, SIZE_MAX);
   files.files().SetFile("fields.xml", kDescription);
   testing::TextCapture out;
-  ASSERT_TRUE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  ASSERT_TRUE(testing::ConvertAndSay("fields.xml", "image.bin", files, out));
   EXPECT_EQ(files.files().File("image.bin"), std::string("\x01\x00\x35"
                                                          "abc",
                                                          6));
@@ -80,7 +80,7 @@ TEST(StreamedSource, AReadErrorLeavesTheDestinationAlone) {
     files.files().SetFile("fields.xml", kDescription);
     files.files().SetFile("image.bin", "keep me");
     testing::TextCapture out;
-    EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+    EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "image.bin", files, out));
     EXPECT_EQ(out.Text(), "load xml file fail\n") << fail_after;
     EXPECT_EQ(files.files().File("image.bin"), "keep me") << fail_after;
   }
@@ -93,7 +93,7 @@ TEST(StreamedSource, ADescriptionThatChangesWhileReadIsRefused) {
   files.files().SetFile("fields.xml", kDescription);
   files.files().SetFile("image.bin", "keep me");
   testing::TextCapture out;
-  EXPECT_FALSE(ReadXMLToPIBFile("fields.xml", "image.bin", files, out));
+  EXPECT_FALSE(testing::ConvertAndSay("fields.xml", "image.bin", files, out));
   EXPECT_EQ(out.Text(), "load xml file fail\n");
   EXPECT_EQ(files.files().File("image.bin"), "keep me");
 }
@@ -108,7 +108,7 @@ TEST(StreamedSource, ALargeTraceMakesWhatASmallOneMakes) {
     files.SetFile("fields.xml", description);
     files.SetFile("image.bin", "keep me");
     testing::TextCapture out;
-    const bool converted = ReadXMLToPIBFile("fields.xml", destination, files, out);
+    const bool converted = testing::ConvertAndSay("fields.xml", destination, files, out);
     return std::make_tuple(converted, out.Text(), files.File("image.bin"));
   };
   const std::string fields = "<f><type>System.UInt16</type><value>1</value></f>";

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/run_modes.h"
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
 
@@ -16,7 +16,7 @@ namespace {
 std::string Convert(file::MemoryFileSystem& files, const std::string& description) {
   files.SetFile("convert.xml", description);
   testing::TextCapture trace;
-  EXPECT_TRUE(ReadXMLToPIBFile("convert.xml", "convert.bin", files, trace)) << description;
+  EXPECT_TRUE(testing::ConvertAndSay("convert.xml", "convert.bin", files, trace)) << description;
   return files.File("convert.bin");
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "image_bytes.h"
 #include "text_capture.h"
@@ -38,7 +38,7 @@ TEST(ConvertDescription, MakesTheProgramsImageOrSaysWhyNot) {
     file::MemoryFileSystem files;
     files.SetFile("fields.xml", c.description);
     testing::TextCapture out;
-    const bool converted = ReadXMLToPIBFile("fields.xml", "image.bin", files, out);
+    const bool converted = testing::ConvertAndSay("fields.xml", "image.bin", files, out);
     ASSERT_EQ(static_cast<bool>(result), converted) << c.description;
     if (converted) {
       EXPECT_EQ(result.image, testing::Bytes(files.File("image.bin"))) << c.description;

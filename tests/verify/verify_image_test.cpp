@@ -6,7 +6,7 @@
 #include <random>
 
 #include "cli/run_modes.h"
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "forwarding_file_system.h"
 #include "text_capture.h"
@@ -144,7 +144,7 @@ TEST(VerifyImage, AcceptsWhatTheConverterWrites) {
                 "<pib><f><type>System.UInt32</type><value>123456</value></f>"
                 "<f><type>System.Byte[]</type><size>300</size><value>00112233</value></f></pib>");
   testing::TextCapture trace;
-  ASSERT_TRUE(ReadXMLToPIBFile("fields.xml", "image.bin", files, trace));
+  ASSERT_TRUE(testing::ConvertAndSay("fields.xml", "image.bin", files, trace));
   testing::TextCapture out;
   EXPECT_TRUE((RunVerify("image.bin", std::nullopt, OutputFormat::kText, files, out) == 0));
   EXPECT_EQ(out.Text(),

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/run_modes.h"
-#include "convert/read_xml_to_pib_file.h"
+#include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
 
@@ -35,7 +35,7 @@ TEST(VerifyWithLayout, ReportsEachDifferingFieldTheLengthAndTheChecksum) {
   file::MemoryFileSystem files;
   files.SetFile("layout.xml", kLayout);
   testing::TextCapture trace;
-  ASSERT_TRUE(ReadXMLToPIBFile("layout.xml", "good.bin", files, trace));
+  ASSERT_TRUE(testing::ConvertAndSay("layout.xml", "good.bin", files, trace));
   const std::string good = files.File("good.bin");
   ASSERT_EQ(good.size(), 22u);
   // The checksum byte, in hex, stands for CS in the expected lines.
