@@ -24,6 +24,15 @@ struct FileIdentity {
   }
 };
 
+// Whether file is one of files: one an image must never overwrite (the description, and where
+// standard output goes, under whatever name).
+inline bool IsAnyOf(const FileIdentity& file, std::span<const FileIdentity> files) {
+  for (const FileIdentity& other : files) {
+    if (file.SameFile(other)) return true;
+  }
+  return false;
+}
+
 // The reading side of an image: what computing or checking its checksum needs.
 class ImageReader {
  public:
@@ -51,26 +60,33 @@ class ImageFile : public ImageReader {
  public:
   // Writes all count bytes at the current position and advances it.
   virtual bool Write(const uint8_t* data, size_t count) = 0;
-  // Writes count zero bytes at the current position and advances it. A file may leave a hole
-  // for them instead of storing them; they read back as zeros all the same.
-  virtual bool WriteZeros(uint64_t count) {
-    static constexpr uint8_t kZeros[size_t{1} << 16] = {};
-    while (count > 0) {
-      const size_t take = count < sizeof kZeros ? static_cast<size_t>(count) : sizeof kZeros;
-      if (!Write(kZeros, take)) return false;
-      count -= take;
-    }
-    return true;
-  }
+  // Writes count zero bytes at the current position and advances it. Where the file can leave
+  // holes, the zeros that fall where it already reads as zeros (past its end) are not written:
+  // the file is extended over them instead, so a huge fill costs neither time nor disk.
+  virtual bool WriteZeros(uint64_t count);
   // Writes count bytes at offset, leaving the position where it was.
   virtual bool WriteAt(uint64_t offset, const uint8_t* data, size_t count) = 0;
   // Makes room for length bytes ahead of writing them, where the file is written in place:
   // false if the disk has no room, the file as it was.
   virtual bool Reserve(uint64_t /*length*/) { return true; }
+  // Whether and where holes can stand: kKnown with the position and the offset from which the
+  // file is known to read as zeros (its end, or before it in space reserved there); kNone for a
+  // file that stores every zero (a device, a pipe), kFailed if that cannot be told.
+  enum class Holes { kNone, kKnown, kFailed };
+  virtual Holes ZerosKnownFrom(uint64_t* /*position*/, uint64_t* /*zeros_from*/) {
+    return Holes::kNone;
+  }
+  // For a file with holes: moves the position to end, past every byte written, and the end of
+  // the file there if it lies short of it.
+  virtual bool ExtendTo(uint64_t /*end*/) { return false; }
+
   // Closes the file. A regular file written in place ends where the writing ended, and is left
   // empty if that fails.
   virtual bool Close() = 0;
 };
+
+// Writes count zero bytes, every one, at the file's position.
+bool WriteZeroBytes(ImageFile& file, uint64_t count);
 
 // A file opened to be read once from start to end: a description.
 class SourceFile {

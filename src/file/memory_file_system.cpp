@@ -151,10 +151,7 @@ std::unique_ptr<Destination> MemoryFileSystem::OpenDestination(const std::string
                                                                std::span<const FileIdentity> keep) {
   if (path.empty() || locked_.count(path) != 0) return nullptr;
   if (files_.count(path) != 0) {
-    const FileIdentity identity = IdentityOf(path);
-    for (const FileIdentity& kept : keep) {
-      if (identity.SameFile(kept)) return nullptr;
-    }
+    if (IsAnyOf(IdentityOf(path), keep)) return nullptr;
   }
   return std::make_unique<MemoryDestination>(*this, path, in_place_.count(path) != 0);
 }

@@ -15,6 +15,7 @@
 #include "file/clean_up_on_signal.h"
 #include "file/keep_file_rights.h"
 #include "file/path_length.h"
+#include "file/temporary_name.h"
 
 namespace pibgen::file {
 namespace {
@@ -162,29 +163,25 @@ class PosixFile final : public ImageFile {
     return true;
   }
 
-  // A long run of zeros past the end of a regular file becomes a hole: the file is extended
-  // and the position moved, so a huge fill costs neither time nor disk.
-  bool WriteZeros(uint64_t count) override {
-    if (!regular_) return ImageFile::WriteZeros(count);
+  // A regular file reads as zeros past its end, and in space reserved ahead of an image written
+  // in place there; a long zero run there becomes a hole.
+  Holes ZerosKnownFrom(uint64_t* position, uint64_t* zeros_from) override {
+    if (!regular_) return Holes::kNone;
     WritingOver();
-    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     struct stat status;
-    if (position < 0 || ::fstat(fd_, &status) != 0) return false;
-    auto start = static_cast<uint64_t>(position);
-    const auto size = static_cast<uint64_t>(status.st_size);
-    // Only what lies past the end (or in space reserved past the old end) is known to read as
-    // zeros; the rest is written.
-    const uint64_t zeros_from = std::min(size, zeros_from_);
-    if (zeros_from > start) {
-      const uint64_t inside = std::min(count, zeros_from - start);
-      if (!ImageFile::WriteZeros(inside)) return false;
-      start += inside;
-      count -= inside;
+    if (at < 0 || ::fstat(fd_, &status) != 0) return Holes::kFailed;
+    *position = static_cast<uint64_t>(at);
+    *zeros_from = std::min(static_cast<uint64_t>(status.st_size), zeros_from_);
+    return Holes::kKnown;
+  }
+  bool ExtendTo(uint64_t end) override {
+    struct stat status;
+    if (end > static_cast<uint64_t>(LLONG_MAX) || ::fstat(fd_, &status) != 0) return false;
+    if (end > static_cast<uint64_t>(status.st_size) &&
+        ::ftruncate(fd_, static_cast<off_t>(end)) != 0) {
+      return false;
     }
-    if (count == 0) return true;
-    if (count > static_cast<uint64_t>(LLONG_MAX) - start) return false;
-    const uint64_t end = start + count;
-    if (end > size && ::ftruncate(fd_, static_cast<off_t>(end)) != 0) return false;
     return ::lseek(fd_, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
   }
 
@@ -327,15 +324,12 @@ std::string BaseOf(const std::string& path) { return path.substr(path.rfind('/')
 // A name for a temporary file in folder, unlikely to be taken: the caller creates it
 // exclusively and tries another if it is.
 std::string TemporaryName(const std::string& folder, const std::string& base) {
-  static uint64_t counter = 0;
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30) ^
-                 (static_cast<uint64_t>(::getpid()) << 16) ^ (++counter * 0x9E3779B97F4A7C15u);
-  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string suffix;
-  for (int i = 0; i < 8; ++i, mix /= 36) suffix += kDigits[mix % 36];
-  return folder + "/." + base + ".pibgen-" + suffix;
+  const uint64_t entropy = static_cast<uint64_t>(now.tv_nsec) ^
+                           (static_cast<uint64_t>(now.tv_sec) << 30) ^
+                           (static_cast<uint64_t>(::getpid()) << 16);
+  return folder + "/" + file::TemporaryName(base, entropy);
 }
 
 // A new file in folder, open for reading and writing, that no other process can open: with
@@ -551,10 +545,7 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
   bool exists = fd.get() >= 0;
   if (exists) {
     if (::fstat(fd.get(), &status) != 0) return nullptr;
-    const FileIdentity identity = IdentityOf(status);
-    for (const FileIdentity& kept : keep) {
-      if (identity.SameFile(kept)) return nullptr;
-    }
+    if (IsAnyOf(IdentityOf(status), keep)) return nullptr;
   } else if (open_error == ENXIO) {
     // A FIFO no reader has open yet is opened when the image is ready; a socket is refused.
     if (::stat(target.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode)) return nullptr;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "file/temporary_name.h"
 #include "file/windows_io.h"
 
 namespace pibgen::file {
@@ -242,22 +243,17 @@ class WindowsFile final : public ImageFile {
     return true;
   }
 
-  // A long run of zeros past the end of a file on disk moves the end of file instead: on a
-  // sparse file (NTFS) that leaves a hole, elsewhere the file system fills the zeros itself.
-  bool WriteZeros(uint64_t count) override {
-    if (!on_disk_) return ImageFile::WriteZeros(count);
-    uint64_t start = 0;
-    uint64_t size = 0;
-    if (!Position(file_, &start) || !Length(&size)) return false;
-    if (size > start) {
-      const uint64_t inside = std::min(count, size - start);
-      if (!ImageFile::WriteZeros(inside)) return false;
-      start += inside;
-      count -= inside;
-    }
-    if (count == 0) return true;
-    if (count > uint64_t{INT64_MAX} - start) return false;
-    return MoveTo(file_, start + count) && ::SetEndOfFile(file_);
+  // A file on disk reads as zeros past its end; a long zero run there moves the end of file
+  // instead: on a sparse file (NTFS) that leaves a hole, elsewhere the file system fills the
+  // zeros itself.
+  Holes ZerosKnownFrom(uint64_t* position, uint64_t* zeros_from) override {
+    if (!on_disk_) return Holes::kNone;
+    return Position(file_, position) && Length(zeros_from) ? Holes::kKnown : Holes::kFailed;
+  }
+  bool ExtendTo(uint64_t end) override {
+    uint64_t length = 0;
+    if (!Length(&length) || !MoveTo(file_, end)) return false;
+    return end <= length || ::SetEndOfFile(file_);
   }
 
   // The allocated ranges of a sparse file are its data; a file system that cannot tell has
@@ -348,17 +344,13 @@ std::wstring BaseOf(const std::wstring& path) {
 // A name for a new file in folder, unlikely to be taken: the caller creates it exclusively
 // and tries another if it is.
 std::wstring TemporaryName(const std::wstring& folder, const std::wstring& base) {
-  static uint64_t counter = 0;
   LARGE_INTEGER now;
   ::QueryPerformanceCounter(&now);
-  uint64_t mix = static_cast<uint64_t>(now.QuadPart) ^ (uint64_t{::GetCurrentProcessId()} << 32) ^
-                 (++counter * 0x9E3779B97F4A7C15u);
-  constexpr wchar_t kDigits[] = L"0123456789abcdefghijklmnopqrstuvwxyz";
-  std::wstring suffix;
-  for (int i = 0; i < 8; ++i, mix /= 36) suffix += kDigits[mix % 36];
+  const uint64_t entropy =
+      static_cast<uint64_t>(now.QuadPart) ^ (uint64_t{::GetCurrentProcessId()} << 32);
   std::wstring name = folder;
   if (!name.empty() && name.back() != L'\\' && name.back() != L'/') name += L'\\';
-  return name + L"." + base + L".pibgen-" + suffix;
+  return name + Wide(file::TemporaryName(Utf8(base), entropy));
 }
 
 // A new hidden file in folder, open for reading and writing and shared with no one, that
@@ -524,10 +516,7 @@ std::unique_ptr<Destination> WindowsFileSystem::OpenDestination(
   std::wstring target = FullWidePath(wide);
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
   if (file.valid()) {
-    const FileIdentity identity = IdentityOf(file.get());
-    for (const FileIdentity& kept : keep) {
-      if (identity.SameFile(kept)) return nullptr;
-    }
+    if (IsAnyOf(IdentityOf(file.get()), keep)) return nullptr;
     on_disk = IsDiskFile(file.get(), &attributes);
     if (on_disk) {
       // A read-only file is not to be written, whoever runs the program.
