@@ -30,13 +30,10 @@ class PibImageFile final : public ByteSink {
   // whose absolute form reaches 260 characters, and what the file system refuses, such as the
   // files in `keep`.
   bool Open(const std::string& path, std::span<const file::FileIdentity> keep);
-  bool IsOpen() const { return file_ != nullptr; }
 
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteZeros(uint64_t count) override;
 
-  // Bytes written so far: the image's length.
-  uint64_t Length() const { return written_; }
   // Hands the buffered bytes to the file.
   bool Flush();
   // Stores the checksum byte of the bytes written at kChecksumOffset, replacing the field byte

@@ -72,7 +72,7 @@ FileIdentity IdentityOf(const struct stat& status) {
 // place, or an image opened only to be read.
 class PosixFile final : public ImageFile {
  public:
-  enum class Role { kOwn, kInPlace, kReadOnly };
+  enum class Role { kOwn, kInPlace };
   // An image written in place keeps its old bytes until the first write; from then on it is
   // emptied by a terminating signal, by a failed close and when dropped unclosed, so that what
   // a failure leaves never looks finished. Close cuts the file where the writing ended.
@@ -528,7 +528,7 @@ std::unique_ptr<ImageReader> PosixFileSystem::OpenImage(const std::string& path)
   FileIdentity unused;
   Descriptor fd(OpenRegularFile(path, &unused));
   if (fd.get() < 0) return nullptr;
-  auto image = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kReadOnly);
+  auto image = std::make_unique<PosixFile>(fd.get(), true, PosixFile::Role::kOwn);
   fd.release();
   return image;
 }

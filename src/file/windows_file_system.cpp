@@ -197,7 +197,7 @@ void StopEmptyingOnInterrupt() {
 // place, or an image opened only to be read.
 class WindowsFile final : public ImageFile {
  public:
-  enum class Role { kOwn, kInPlace, kReadOnly };
+  enum class Role { kOwn, kInPlace };
   WindowsFile(HANDLE file, bool on_disk, Role role)
       : file_(file), on_disk_(on_disk), empty_when_dropped_(on_disk && role == Role::kInPlace) {
     if (empty_when_dropped_) EmptyOnInterrupt(file_);
@@ -490,7 +490,7 @@ std::unique_ptr<SourceFile> WindowsFileSystem::OpenSource(const std::string& pat
 std::unique_ptr<ImageReader> WindowsFileSystem::OpenImage(const std::string& path) {
   Handle file(OpenForReading(path));
   if (!file.valid()) return nullptr;
-  auto image = std::make_unique<WindowsFile>(file.get(), true, WindowsFile::Role::kReadOnly);
+  auto image = std::make_unique<WindowsFile>(file.get(), true, WindowsFile::Role::kOwn);
   file.release();
   return image;
 }
