@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/failure.h"
+#include "engine/field_renderer.h"
 #include "engine/held_trace.h"
 #include "engine/pib_image_file.h"
 #include "engine/read_fields.h"
@@ -18,32 +19,19 @@ Failure Of(FailureKind kind) {
   return failure;
 }
 
-// Traces every child of every field and renders each field as soon as it is whole. After a
-// broken rule nothing more is rendered, but the read goes on: a description that does not
-// load is refused as such, whatever rule it broke before.
-class Conversion final : public FieldHandler {
+// Traces every child of every field and renders each field as soon as it is whole; after a
+// broken rule, neither.
+class Conversion final : public FieldRenderer {
  public:
-  Conversion(HeldTrace& trace, PibImageFile* image) : trace_(trace), image_(image) {}
+  Conversion(HeldTrace& trace, PibImageFile* image) : FieldRenderer(image), trace_(trace) {}
 
   bool Child(const Field&, std::string_view name, std::string_view text, uint32_t) override {
-    if (!broken_) trace_.Line(name, text);
+    if (!broken()) trace_.Line(name, text);
     return !trace_.Failed();
   }
-  bool EndField(const Field& field) override {
-    if (!broken_ && image_ != nullptr) WriteField(*image_, field.entry, field.kind);
-    return true;
-  }
-  bool Broken(const Failure&) override {
-    broken_ = true;
-    return true;
-  }
-  // A conversion's messages number fields without naming them.
-  bool WantsAttributes() const override { return false; }
 
  private:
   HeldTrace& trace_;
-  PibImageFile* image_;  // null when the destination was refused
-  bool broken_ = false;
 };
 
 // Read, render, then publish the trace and the image, or drop them.

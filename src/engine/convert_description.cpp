@@ -6,6 +6,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/failure.h"
+#include "engine/field_renderer.h"
 #include "engine/read_fields.h"
 #include "engine/version.h"
 #include "format/checksum.h"
@@ -31,7 +32,7 @@ class TextSource final : public file::SourceFile {
 };
 
 // The image as it is made: every field's bytes appended, in order.
-class ImageInMemory final : public ByteSink, public FieldHandler {
+class ImageInMemory final : public ByteSink {
  public:
   explicit ImageInMemory(std::vector<uint8_t>& image) : image_(image) {}
   void Write(const uint8_t* bytes, size_t count) override {
@@ -40,21 +41,9 @@ class ImageInMemory final : public ByteSink, public FieldHandler {
   void WriteZeros(uint64_t count) override {
     image_.resize(image_.size() + static_cast<size_t>(count), 0);
   }
-  bool EndField(const Field& field) override {
-    if (!broken_) WriteField(*this, field.entry, field.kind);
-    return true;
-  }
-  // Nothing more is made after a broken rule, but the read goes on: a description that does
-  // not load is refused as such, as the program refuses it.
-  bool Broken(const Failure&) override {
-    broken_ = true;
-    return true;
-  }
-  bool WantsAttributes() const override { return false; }
 
  private:
   std::vector<uint8_t>& image_;
-  bool broken_ = false;
 };
 
 }  // namespace
@@ -67,7 +56,8 @@ ImageResult ConvertDescription(std::string_view description) {
   try {
     TextSource source(description);
     ImageInMemory image(result.image);
-    failure = ReadFields(source, image);
+    FieldRenderer renderer(&image);
+    failure = ReadFields(source, renderer);
   } catch (const std::bad_alloc&) {
     failure.kind = FailureKind::kLoad;
     failure.read = xml::ReadFailure::kBeyondBounds;
