@@ -25,20 +25,26 @@ def check_library(cmake, source, prefix):
     example = os.path.join(source, 'examples', 'library')
     programs = []
     build = os.path.join(prefix, 'example-build')
+    # Where the build found its dependencies (libxml2 in a prefix of its own, say).
+    dependencies = [p for p in os.environ.get('PIBGEN_DEPENDENCY_PREFIXES', '').split(':') if p]
+    compiler = os.environ.get('CXX', 'c++')
     configured = subprocess.run([cmake, '-S', example, '-B', build, '-DCMAKE_BUILD_TYPE=Release',
-                                 '-DCMAKE_PREFIX_PATH=' + prefix], capture_output=True, text=True)
-    built = configured.returncode == 0 and subprocess.run(
-        [cmake, '--build', build], capture_output=True, text=True).returncode == 0
-    if built:
+                                 '-DCMAKE_CXX_COMPILER=' + compiler,
+                                 '-DCMAKE_PREFIX_PATH=' + ';'.join([prefix] + dependencies)],
+                                capture_output=True, text=True)
+    compiled = configured.returncode == 0 and subprocess.run(
+        [cmake, '--build', build], capture_output=True, text=True)
+    if compiled and compiled.returncode == 0:
         programs.append(('find_package', os.path.join(build, 'convert_in_memory')))
     else:
+        said = configured if not compiled else compiled
         problems.append('examples/library does not build with find_package(pibgen): %s'
-                        % (configured.stdout + configured.stderr)[-2000:])
-    env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(prefix, 'lib', 'pkgconfig'))
+                        % (said.stdout + said.stderr)[-2000:])
+    env = dict(os.environ, PKG_CONFIG_PATH=':'.join(
+        os.path.join(p, 'lib', 'pkgconfig') for p in [prefix] + dependencies))
     flags = subprocess.run(['pkg-config', '--cflags', '--libs', 'pibgen'], env=env,
                            capture_output=True, text=True)
     program = os.path.join(prefix, 'convert_in_memory_pc')
-    compiler = os.environ.get('CXX', 'c++')
     compiled = flags.returncode == 0 and subprocess.run(
         [compiler, '-std=c++20', os.path.join(example, 'convert_in_memory.cpp'), '-o', program]
         + flags.stdout.split(), capture_output=True, text=True)
