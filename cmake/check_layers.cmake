@@ -6,16 +6,15 @@
 if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.20)
 endif()
-set(pibgen_layers_allowed
-    "format: format"
-    "file: file"
-    "xml: xml file"
-    "engine: engine format xml file"
-    "convert: convert engine format xml file"
-    "check: check engine format xml file"
-    "verify: verify engine format xml file"
-    "decode: decode engine format xml file"
-    "cli: cli convert check verify decode engine format xml file")
+# The modes, siblings above the engine: a new mode is a folder under src/ and a name here.
+set(PIBGEN_MODES convert check verify decode)
+string(REPLACE ";" " " modes_text "${PIBGEN_MODES}")
+set(below_modes "engine format xml file")
+set(pibgen_layers_allowed "format: format" "file: file" "xml: xml file" "engine: ${below_modes}")
+foreach(mode ${PIBGEN_MODES})
+  list(APPEND pibgen_layers_allowed "${mode}: ${mode} ${below_modes}")
+endforeach()
+list(APPEND pibgen_layers_allowed "cli: cli ${modes_text} ${below_modes}")
 
 function(pibgen_check_layers source_dir)
   set(broken "")
