@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/layout_pass.h"
+#include "engine/opened_image.h"
 #include "engine/read_fields.h"
 #include "file/image_cursor.h"
 #include "format/checksum.h"
@@ -214,10 +215,10 @@ DecodeResult DecodeImage(const std::string& image_path, const std::string& layou
     result.why.values = std::move(values);
     return std::move(result);
   };
-  const std::unique_ptr<file::ImageCursor> cursor =
-      file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) return fail(Code::kCannotReadImage);
-  const uint64_t length = cursor->Length();
+  OpenedImage image(image_path, file_system);
+  if (!image.Opened()) return fail(Code::kCannotReadImage);
+  const uint64_t length = image.Length();
+  file::ImageCursor* const cursor = &image.Cursor();
   result.length = length;
 
   DecodeCheck check(*cursor);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/layout_pass.h"
+#include "engine/opened_image.h"
 #include "engine/read_fields.h"
 #include "file/image_cursor.h"
 #include "format/checksum.h"
@@ -208,10 +209,10 @@ LayoutComparison VerifyWithLayout(const std::string& image_path, const std::stri
     result.findings.push_back(std::move(finding));
     return std::move(result);
   };
-  const std::unique_ptr<file::ImageCursor> cursor =
-      file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) return stop(Code::kCannotReadImage);
-  const uint64_t length = cursor->Length();
+  OpenedImage image(image_path, file_system);
+  if (!image.Opened()) return stop(Code::kCannotReadImage);
+  const uint64_t length = image.Length();
+  file::ImageCursor* const cursor = &image.Cursor();
   result.opened = true;
   result.length = length;
 
