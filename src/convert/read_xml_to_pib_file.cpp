@@ -5,7 +5,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/failure.h"
-#include "engine/held_trace.h"
+#include "engine/held_text.h"
 #include "engine/pib_image_file.h"
 #include "engine/read_fields.h"
 #include "engine/write_checksum_and_close.h"
@@ -24,7 +24,7 @@ Failure Of(FailureKind kind) {
 // load is refused as such, whatever rule it broke before.
 class Conversion final : public FieldHandler {
  public:
-  Conversion(HeldTrace& trace, PibImageFile* image) : trace_(trace), image_(image) {}
+  Conversion(HeldText& trace, PibImageFile* image) : trace_(trace), image_(image) {}
 
   bool Child(const Field&, std::string_view name, std::string_view text, uint32_t) override {
     if (!broken_) trace_.Line(name, text);
@@ -42,7 +42,7 @@ class Conversion final : public FieldHandler {
   bool WantsAttributes() const override { return false; }
 
  private:
-  HeldTrace& trace_;
+  HeldText& trace_;
   PibImageFile* image_;  // null when the destination was refused
   bool broken_ = false;
 };
@@ -60,7 +60,7 @@ Failure Convert(const std::string& source, const std::string& destination,
   const file::FileIdentity keep[] = {identity, standard_output};
   const bool opened = image.Open(destination, keep);
 
-  HeldTrace trace(file_system.CreateScratchFile());
+  HeldText trace(file_system.CreateScratchFile());
   Conversion conversion(trace, opened ? &image : nullptr);
   Failure read = ReadFields(*input, conversion);
   // A description written to while it was read may have given part old, part new text.
