@@ -33,10 +33,8 @@ int RunVerify(const std::string& path, std::optional<std::string_view> layout, O
 
 int RunDecode(const std::string& path, const std::string& layout, OutputFormat format,
               file::FileSystem& file_system, TextSink& out) {
-  DecodePrinter printer(path, layout, format, out);
-  const DecodeResult result = DecodeImage(path, layout, file_system, printer);
-  printer.Finish(result);
-  return result.failed ? 1 : 0;
+  DecodePrinter printer(path, layout, format, out, file_system.CreateScratchFile());
+  return printer.Finish(DecodeImage(path, layout, file_system, printer)) ? 0 : 1;
 }
 
 }  // namespace pibgen
