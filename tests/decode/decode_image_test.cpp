@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "cli/run_modes.h"
 #include "convert/read_xml_to_pib_file.h"
 #include "file/memory_file_system.h"
-#include "forwarding_file_system.h"
 #include "text_capture.h"
+#include "troubled_file_system.h"
 
 namespace pibgen {
 namespace {
@@ -158,44 +156,6 @@ TEST(DecodeImage, RefusesWithOneLineNamingTheFirstReason) {
             "none.bin: cannot read the image\n");
 }
 
-// A file system whose layout is written to as soon as it is first read, and which may have no
-// scratch file to give.
-class TroubledFiles final : public testing::ForwardingFileSystem {
- public:
-  TroubledFiles(file::MemoryFileSystem& files, bool changes, bool scratch)
-      : ForwardingFileSystem(files), files_(files), changes_(changes), scratch_(scratch) {}
-
-  std::unique_ptr<file::SourceFile> OpenSource(const std::string& path,
-                                               file::FileIdentity* identity) override {
-    class Source final : public file::SourceFile {
-     public:
-      Source(std::unique_ptr<file::SourceFile> inner, std::function<void()> touch)
-          : inner_(std::move(inner)), touch_(std::move(touch)) {}
-      ptrdiff_t Read(char* data, size_t count) override {
-        if (touch_) std::exchange(touch_, nullptr)();
-        return inner_->Read(data, count);
-      }
-      bool Changed() override { return inner_->Changed(); }
-
-     private:
-      std::unique_ptr<file::SourceFile> inner_;
-      std::function<void()> touch_;
-    };
-    auto inner = inner_.OpenSource(path, identity);
-    if (!inner || !changes_) return inner;
-    return std::make_unique<Source>(std::move(inner),
-                                    [this, path] { files_.SetFile(path, files_.File(path)); });
-  }
-  std::unique_ptr<file::ImageFile> CreateScratchFile() override {
-    return scratch_ ? inner_.CreateScratchFile() : nullptr;
-  }
-
- private:
-  file::MemoryFileSystem& files_;
-  bool changes_;
-  bool scratch_;
-};
-
 // The decode is printed only once it is known whole: a layout changed during the read, or
 // output that cannot be held, prints one line and nothing of the decode.
 TEST(DecodeImage, PrintsNothingOfADecodeThatCannotBeTrusted) {
@@ -220,7 +180,7 @@ TEST(DecodeImage, PrintsNothingOfADecodeThatCannotBeTrusted) {
     file::MemoryFileSystem files;
     files.SetFile("layout.xml", layout);
     files.SetFile("image.bin", Convert(files, layout));
-    TroubledFiles troubled(files, c.changes, c.scratch);
+    testing::TroubledFiles troubled(files, c.changes, c.scratch);
     for (const OutputFormat format : {OutputFormat::kText, OutputFormat::kJson}) {
       testing::TextCapture out;
       const bool decoded = RunDecode("image.bin", "layout.xml", format, troubled, out) == 0;
