@@ -34,15 +34,6 @@ void AppendAttributes(std::string& text, std::span<const xml::Attribute> attribu
   }
 }
 
-// The JSON document up to its fields.
-std::string JsonHead(const std::string& image, const std::string& layout) {
-  std::string head = OpenDocument();
-  AppendText(head, "image", image);
-  AppendText(head, "layout", layout);
-  head += ",\"fields\":[";
-  return head;
-}
-
 }  // namespace
 
 DecodePrinter::DecodePrinter(const std::string& image, const std::string& layout,
@@ -57,7 +48,7 @@ DecodePrinter::DecodePrinter(const std::string& image, const std::string& layout
 void DecodePrinter::Root(std::string_view name, std::span<const xml::Attribute> attributes,
                          std::span<const xml::Namespace> namespaces) {
   if (json_) {
-    root_open_ = JsonHead(image_, layout_);
+    root_open_ = OpenFieldsDocument(image_, layout_);
     return;
   }
   root_open_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
@@ -173,7 +164,7 @@ void DecodePrinter::PrintFailure(const Finding& why, bool about_layout) {
     out_.Print(about_layout ? FindingLine(layout_, why) : image_ + ": " + MessageText(why) + "\n");
     return;
   }
-  std::string text = JsonHead(image_, layout_);
+  std::string text = OpenFieldsDocument(image_, layout_);
   text += "],\"findings\":[";
   AppendFinding(text, why, about_layout ? layout_ : image_, MessageText(why));
   text += ']';

@@ -111,10 +111,7 @@ bool ComparisonPrinter::Finish(const LayoutComparison& result) {
   if (fields && !held) findings.insert(findings.begin(), unheld);
   std::string text;
   if (json_) {
-    text = OpenDocument();
-    AppendText(text, "image", image_);
-    AppendText(text, "layout", layout_);
-    text += ",\"fields\":[";
+    text = OpenFieldsDocument(image_, layout_);
   }
   size_t listed = 0;
   if (fields) {
