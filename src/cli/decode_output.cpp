@@ -37,17 +37,18 @@ void AppendAttributes(std::string& text, std::span<const xml::Attribute> attribu
 }  // namespace
 
 DecodePrinter::DecodePrinter(const std::string& image, const std::string& layout,
-                             OutputFormat format, TextSink& out)
-    : image_(image), layout_(layout), json_(format != OutputFormat::kText), out_(out) {}
+                             OutputFormat format, TextSink& out,
+                             std::unique_ptr<file::ImageFile> scratch)
+    : image_(image),
+      layout_(layout),
+      json_(format != OutputFormat::kText),
+      out_(out),
+      held_(std::move(scratch)) {}
 
 void DecodePrinter::Root(std::string_view name, std::span<const xml::Attribute> attributes,
                          std::span<const xml::Namespace> namespaces) {
   if (json_) {
-    std::string head = OpenDocument();
-    AppendText(head, "image", image_);
-    AppendText(head, "layout", layout_);
-    head += ",\"fields\":[";
-    root_open_ = std::move(head);
+    root_open_ = OpenFieldsDocument(image_, layout_);
     return;
   }
   root_open_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<";
@@ -65,8 +66,7 @@ void DecodePrinter::OpenRoot() {
 }
 
 void DecodePrinter::Flush() {
-  out_.Print(text_);
-  printed_ = printed_ || !text_.empty();
+  held_.Print(text_);
   text_.clear();
 }
 
@@ -76,7 +76,6 @@ void DecodePrinter::FlushIfLong() {
 
 void DecodePrinter::BeginField(const DecodedField& field) {
   OpenRoot();
-  in_field_ = true;
   fill_ = field.kind == FieldKind::kFill;
   numeric_ = IsNumeric(field.kind);
   if (json_) {
@@ -95,7 +94,6 @@ void DecodePrinter::BeginField(const DecodedField& field) {
       AppendNull(text_, "type");
     }
     text_ += fill_ ? ",\"value\":null" : ",\"value\":\"";
-    in_value_ = !fill_;
     ++fields_;
     return;
   }
@@ -114,7 +112,6 @@ void DecodePrinter::BeginField(const DecodedField& field) {
   }
   if (IsSized(field.kind)) text_ += "    <size>" + std::to_string(field.length) + "</size>\n";
   if (!fill_) text_ += "    <value>";
-  in_value_ = !fill_;
 }
 
 // The pieces are decimal or hex digits, which neither XML nor JSON escapes. A field's text is
@@ -125,8 +122,6 @@ void DecodePrinter::Value(std::string_view piece) {
 }
 
 void DecodePrinter::EndField() {
-  in_field_ = false;
-  in_value_ = false;
   if (json_) {
     text_ += fill_ ? "}" : "\"}";
     FlushIfLong();
@@ -139,35 +134,43 @@ void DecodePrinter::EndField() {
   FlushIfLong();
 }
 
-void DecodePrinter::Finish(const DecodeResult& result) {
-  const std::string& file = result.refused ? layout_ : image_;
+bool DecodePrinter::Finish(const DecodeResult& result) {
+  if (result.failed) {
+    PrintFailure(result.why, result.refused);
+    return false;
+  }
+  OpenRoot();
+  if (json_) {
+    text_ += "],\"findings\":[]";
+    AppendBool(text_, "ok", true);
+    text_ += "}\n";
+  } else {
+    text_ += root_close_;
+  }
+  Flush();
+  Finding unheld;
+  unheld.code = Code::kCannotHoldOutput;
+  if (held_.Failed()) {
+    PrintFailure(unheld, false);
+    return false;
+  }
+  if (held_.Publish(out_)) return true;
+  out_.Print(image_ + ": " + MessageText(unheld) + "\n");
+  return false;
+}
+
+void DecodePrinter::PrintFailure(const Finding& why, bool about_layout) {
   if (!json_) {
-    if (!result.failed) {
-      OpenRoot();
-      text_ += root_close_;
-      Flush();
-    } else if (result.refused) {
-      out_.Print(FindingLine(layout_, result.why));
-    } else {
-      // After a change, what is printed so far is not the image: the line says so, on a line
-      // of its own; what was not yet handed on is dropped.
-      const bool cut = result.why.code == Code::kImageChanged && printed_;
-      out_.Print(std::string(cut ? "\n" : "") + image_ + ": " + MessageText(result.why) + "\n");
-    }
+    out_.Print(about_layout ? FindingLine(layout_, why) : image_ + ": " + MessageText(why) + "\n");
     return;
   }
-  if (root_open_.empty() && fields_ == 0 && !printed_ && text_.empty()) Root({}, {}, {});
-  OpenRoot();
-  // A field cut short by a change is closed, so the document stays whole; "ok" is false.
-  if (in_value_) text_ += '"';
-  if (in_field_) text_ += '}';
-  text_ += "]";
-  std::string findings;
-  if (result.failed) AppendFinding(findings, result.why, file, MessageText(result.why));
-  text_ += ",\"findings\":[" + findings + "]";
-  AppendBool(text_, "ok", !result.failed);
-  text_ += "}\n";
-  Flush();
+  std::string text = OpenFieldsDocument(image_, layout_);
+  text += "],\"findings\":[";
+  AppendFinding(text, why, about_layout ? layout_ : image_, MessageText(why));
+  text += ']';
+  AppendBool(text, "ok", false);
+  text += "}\n";
+  out_.Print(text);
 }
 
 }  // namespace pibgen

@@ -34,6 +34,14 @@ std::string OpenDocument() {
   return text;
 }
 
+std::string OpenFieldsDocument(std::string_view image, std::string_view layout) {
+  std::string text = OpenDocument();
+  AppendText(text, "image", image);
+  AppendText(text, "layout", layout);
+  text += ",\"fields\":[";
+  return text;
+}
+
 void AppendFinding(std::string& out, const Finding& finding, std::string_view file,
                    std::string_view message) {
   out += '{';

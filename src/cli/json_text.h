@@ -24,6 +24,9 @@ void AppendNull(std::string& out, std::string_view key);
 
 // The start of a document: {"version":"X.Y.Z"
 std::string OpenDocument();
+// The start of a document about an image and its layout, up to its list of fields:
+// {"version":"X.Y.Z","image":"I","layout":"L","fields":[
+std::string OpenFieldsDocument(std::string_view image, std::string_view layout);
 
 // Appends a finding as an object: "code", "severity", "file", "line" (null for none), "field"
 // (null for none), "name" (null for none) and "message", its wording.

@@ -25,18 +25,15 @@ int RunVerify(const std::string& path, std::optional<std::string_view> layout, O
     return result.Passed() ? 0 : 1;
   }
   const std::string layout_path(*layout);
-  ComparisonPrinter printer(path, layout_path, format, out);
+  ComparisonPrinter printer(path, layout_path, format, out, file_system.CreateScratchFile());
   const LayoutComparison result = VerifyWithLayout(path, layout_path, file_system, printer);
-  printer.Finish(result);
-  return result.equal ? 0 : 1;
+  return printer.Finish(result) && result.equal ? 0 : 1;
 }
 
 int RunDecode(const std::string& path, const std::string& layout, OutputFormat format,
               file::FileSystem& file_system, TextSink& out) {
-  DecodePrinter printer(path, layout, format, out);
-  const DecodeResult result = DecodeImage(path, layout, file_system, printer);
-  printer.Finish(result);
-  return result.failed ? 1 : 0;
+  DecodePrinter printer(path, layout, format, out, file_system.CreateScratchFile());
+  return printer.Finish(DecodeImage(path, layout, file_system, printer)) ? 0 : 1;
 }
 
 }  // namespace pibgen

@@ -1,6 +1,7 @@
 #include "cli/verify_output.h"
 
 #include "cli/json_text.h"
+#include "format/checksum.h"
 #include "format/hex.h"
 
 namespace pibgen {
@@ -51,70 +52,107 @@ void PrintChecksum(const std::string& image, const ChecksumResult& result, Outpu
 }
 
 ComparisonPrinter::ComparisonPrinter(const std::string& image, const std::string& layout,
-                                     OutputFormat format, TextSink& out)
-    : image_(image), layout_(layout), json_(format != OutputFormat::kText), out_(out) {}
+                                     OutputFormat format, TextSink& out,
+                                     std::unique_ptr<file::ImageFile> scratch)
+    : image_(image),
+      layout_(layout),
+      json_(format != OutputFormat::kText),
+      out_(out),
+      after_(std::move(scratch)) {}
 
-void ComparisonPrinter::Begin() {
-  if (begun_ || !json_) return;
-  begun_ = true;
-  text_ = OpenDocument();
-  AppendText(text_, "image", image_);
-  AppendText(text_, "layout", layout_);
-  text_ += ",\"fields\":[";
-  out_.Print(text_);
+std::string ComparisonPrinter::Entry(const FieldDifference& difference) const {
+  const Finding& finding = difference.finding;
+  if (!json_) return ImageLine(image_, MessageText(finding));
+  std::string text = "{";
+  AppendNumber(text, "field", finding.field);
+  if (finding.named) {
+    AppendText(text, "name", finding.name);
+  } else {
+    AppendNull(text, "name");
+  }
+  AppendNumber(text, "offset", difference.offset);
+  AppendNumber(text, "length", difference.length);
+  AppendText(text, "type", difference.type);
+  AppendText(text, "image", difference.image);
+  AppendText(text, "layout", difference.layout);
+  AppendNumber(text, "differing", difference.differing);
+  AppendNumber(text, "first", difference.first);
+  AppendText(text, "message", MessageText(finding));
+  text += '}';
+  return text;
 }
 
 void ComparisonPrinter::FieldDiffers(const FieldDifference& difference) {
-  if (!json_) {
-    out_.Print(ImageLine(image_, MessageText(difference.finding)));
-    return;
-  }
-  Begin();
-  const Finding& finding = difference.finding;
-  text_ = fields_++ == 0 ? "\n{" : ",\n{";
-  AppendNumber(text_, "field", finding.field);
-  if (finding.named) {
-    AppendText(text_, "name", finding.name);
+  const uint64_t end = difference.offset + difference.length;
+  if (end <= kChecksumOffset) {
+    before_.push_back(Entry(difference));
+  } else if (difference.offset <= kChecksumOffset) {
+    over_ = Entry(difference);
   } else {
-    AppendNull(text_, "name");
+    // As JSON, each entry after the first is preceded by a comma.
+    if (json_) after_.Print(any_after_ ? ",\n" : "\n");
+    after_.Print(Entry(difference));
+    any_after_ = true;
   }
-  AppendNumber(text_, "offset", difference.offset);
-  AppendNumber(text_, "length", difference.length);
-  AppendText(text_, "type", difference.type);
-  AppendText(text_, "image", difference.image);
-  AppendText(text_, "layout", difference.layout);
-  AppendNumber(text_, "differing", difference.differing);
-  AppendNumber(text_, "first", difference.first);
-  AppendText(text_, "message", MessageText(finding));
-  text_ += '}';
-  out_.Print(text_);
 }
 
-void ComparisonPrinter::Finish(const LayoutComparison& result) {
+bool ComparisonPrinter::Finish(const LayoutComparison& result) {
   // The checksum byte's line has the comparison's own wording.
   const auto message = [](const Finding& finding) {
     return finding.code == Code::kChecksumMismatch ? OtherText(finding) : MessageText(finding);
   };
+  std::vector<Finding> findings = result.findings;
+  // The fields are about the layout only if it was read whole, unchanged.
+  const bool fields =
+      !result.refusal && (findings.empty() || findings.back().code != Code::kLayoutChanged);
+  Finding unheld;
+  unheld.code = Code::kCannotHoldOutput;
+  const bool held = !after_.Failed();
+  if (fields && !held) findings.insert(findings.begin(), unheld);
+  std::string text;
+  if (json_) {
+    text = OpenFieldsDocument(image_, layout_);
+  }
+  size_t listed = 0;
+  if (fields) {
+    std::vector<std::string> entries = std::move(before_);
+    if (!over_.empty()) entries.push_back(std::move(over_));
+    for (const std::string& entry : entries) {
+      if (json_) text += listed++ == 0 ? "\n" : ",\n";
+      text += entry;
+    }
+  }
+  bool printed = true;
+  if (fields && held && any_after_) {
+    if (json_ && listed > 0) text += ',';
+    out_.Print(text);
+    text.clear();
+    if (!after_.Publish(out_)) {
+      out_.Print(ImageLine(image_, MessageText(unheld)));
+      printed = false;
+    }
+  }
   if (!json_) {
-    if (result.refusal) out_.Print(FindingLine(layout_, *result.refusal));
-    for (const Finding& finding : result.findings) out_.Print(ImageLine(image_, message(finding)));
-    return;
+    if (result.refusal) text += FindingLine(layout_, *result.refusal);
+    for (const Finding& finding : findings) text += ImageLine(image_, message(finding));
+    out_.Print(text);
+    return printed && held;
   }
-  Begin();
-  std::string findings;
+  std::string listed_findings;
   if (result.refusal) {
-    AppendFinding(findings, *result.refusal, layout_, MessageText(*result.refusal));
+    AppendFinding(listed_findings, *result.refusal, layout_, MessageText(*result.refusal));
   }
-  for (const Finding& finding : result.findings) {
-    if (!findings.empty()) findings += ',';
-    AppendFinding(findings, finding, image_, message(finding));
+  for (const Finding& finding : findings) {
+    if (!listed_findings.empty()) listed_findings += ',';
+    AppendFinding(listed_findings, finding, image_, message(finding));
   }
-  std::string text = "]";
+  text += "]";
   AppendNumber(text, "layout_bytes", result.layout_length);
   AppendNumber(text, "layout_fields", result.fields);
   AppendOutcome(text, result.opened, result.length, result.has_checksum, result.stored,
-                result.computed, findings, result.equal);
+                result.computed, listed_findings, result.equal && held);
   out_.Print(text);
+  return printed && held;
 }
 
 }  // namespace pibgen

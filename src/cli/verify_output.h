@@ -1,8 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/output_format.h"
+#include "engine/held_text.h"
+#include "file/file_system.h"
 #include "format/text_sink.h"
 #include "verify/verify_image.h"
 #include "verify/verify_with_layout.h"
@@ -14,27 +18,32 @@ namespace pibgen {
 void PrintChecksum(const std::string& image, const ChecksumResult& result, OutputFormat format,
                    TextSink& out);
 
-// Prints a comparison of an image with its layout as it runs: each field that differs as it is
-// found, then the rest once Finish has it. As text, one "IMAGE: MESSAGE" line each (a refused
-// layout as --check words it); as JSON, the checksum's members, the "layout", and "fields":
-// one object a field that differs.
+// Prints a comparison of an image with its layout once it has ended: each field that differs,
+// then the rest. As text, one "IMAGE: MESSAGE" line each (a refused layout as --check words
+// it); as JSON, the checksum's members, the "layout", and "fields": one object a field that
+// differs. The fields are held meanwhile, in memory up to 64 KiB and beyond that in the
+// scratch file, and put in layout order; none is printed for a layout refused or changed.
 class ComparisonPrinter final : public DifferenceSink {
  public:
   ComparisonPrinter(const std::string& image, const std::string& layout, OutputFormat format,
-                    TextSink& out);
+                    TextSink& out, std::unique_ptr<file::ImageFile> scratch);
   void FieldDiffers(const FieldDifference& difference) override;
-  void Finish(const LayoutComparison& result);
+  // Prints it all. False when what was held could not be printed: a line then says so.
+  bool Finish(const LayoutComparison& result);
 
  private:
-  void Begin();
+  std::string Entry(const FieldDifference& difference) const;
 
   const std::string& image_;
   const std::string& layout_;
   bool json_;
   TextSink& out_;
-  bool begun_ = false;
-  uint64_t fields_ = 0;  // printed so far
-  std::string text_;
+  // The fields that differ: those before the checksum byte (two at most), the one over it,
+  // and those after it.
+  std::vector<std::string> before_;
+  std::string over_;
+  HeldText after_;
+  bool any_after_ = false;
 };
 
 }  // namespace pibgen

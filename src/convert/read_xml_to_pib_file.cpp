@@ -5,7 +5,7 @@
 
 #include "engine/failure.h"
 #include "engine/field_renderer.h"
-#include "engine/held_trace.h"
+#include "engine/held_text.h"
 #include "engine/pib_image_file.h"
 #include "engine/read_fields.h"
 #include "engine/write_checksum_and_close.h"
@@ -23,7 +23,7 @@ Failure Of(FailureKind kind) {
 // broken rule, neither.
 class Conversion final : public FieldRenderer {
  public:
-  Conversion(HeldTrace& trace, PibImageFile* image) : FieldRenderer(image), trace_(trace) {}
+  Conversion(HeldText& trace, PibImageFile* image) : FieldRenderer(image), trace_(trace) {}
 
   bool Child(const Field&, std::string_view name, std::string_view text, uint32_t) override {
     if (!broken()) trace_.Line(name, text);
@@ -31,7 +31,7 @@ class Conversion final : public FieldRenderer {
   }
 
  private:
-  HeldTrace& trace_;
+  HeldText& trace_;
 };
 
 // Read, render, then publish the trace and the image, or drop them.
@@ -47,7 +47,7 @@ Failure Convert(const std::string& source, const std::string& destination,
   const file::FileIdentity keep[] = {identity, standard_output};
   const bool opened = image.Open(destination, keep);
 
-  HeldTrace trace(file_system.CreateScratchFile());
+  HeldText trace(file_system.CreateScratchFile());
   Conversion conversion(trace, opened ? &image : nullptr);
   Failure read = ReadFields(*input, conversion);
   // A description written to while it was read may have given part old, part new text.

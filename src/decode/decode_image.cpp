@@ -1,14 +1,16 @@
 #include "decode/decode_image.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "engine/image_walk.h"
 #include "engine/layout_pass.h"
+#include "engine/opened_image.h"
 #include "engine/read_fields.h"
-#include "file/image_cursor.h"
 #include "format/checksum.h"
 #include "format/field_codec.h"
 #include "format/field_types.h"
@@ -20,90 +22,18 @@ namespace {
 // A long Byte[] value is handed on in pieces of the hex of at most this many bytes.
 constexpr size_t kPieceBytes = size_t{1} << 16;
 
-// What both passes over the layout keep beyond the fields: the image they read, and whether
-// it could be read.
-class ImagePass : public LayoutPass {
+// Decodes the image field by field as the layout is read, once: each field's bytes are walked
+// once, summed for the checksum, checked (a fill holds only zeros) and handed on. Once the image
+// is known not to decode, only the layout is read on, for its length and for what would make a
+// conversion refuse it.
+class Decoder final : public LayoutPass {
  public:
-  explicit ImagePass(file::ImageCursor& cursor) : cursor_(cursor) {}
+  Decoder(file::ImageCursor& cursor, DecodeSink& sink) : cursor_(cursor), sink_(sink) {}
+
   bool ReadFailed() const { return read_failed_; }
-
- protected:
-  bool Next(uint64_t at, uint64_t max, file::ImageCursor::Piece* piece) {
-    if (cursor_.Next(at, max, piece)) return true;
-    read_failed_ = true;
-    return false;
-  }
-
-  file::ImageCursor& cursor_;
-  bool read_failed_ = false;
-};
-
-// The first pass: whether every fill field of the image holds only zeros, and the checksum the
-// conversion would store, computed over the image's bytes.
-class DecodeCheck final : public ImagePass {
- public:
-  explicit DecodeCheck(file::ImageCursor& cursor) : ImagePass(cursor) {}
-
   const std::optional<Finding>& FillProblem() const { return fill_problem_; }
   uint8_t Stored() const { return stored_; }
   uint8_t Computed() const { return checksum_.Byte(); }
-
- private:
-  bool Visit(const Field& field) override {
-    // Once the image is known not to decode, only the layout is read on, for its length and
-    // for what would make a conversion refuse it.
-    if (fill_problem_) return true;
-    const bool fill = field.kind == FieldKind::kFill;
-    const uint64_t end = std::min(field.offset + field.length, cursor_.Length());
-    file::ImageCursor::Piece piece;
-    for (uint64_t at = field.offset; at < end; at += piece.count) {
-      if (!Next(at, end - at, &piece)) return false;
-      if (piece.data == nullptr) {
-        checksum_.AddZeros(piece.count);
-        continue;
-      }
-      checksum_.Add(piece.data, static_cast<size_t>(piece.count));
-      if (at <= kChecksumOffset && kChecksumOffset < at + piece.count) {
-        stored_ = piece.data[kChecksumOffset - at];
-      }
-      if (fill) {
-        // The checksum byte is the conversion's, whatever field it falls in.
-        const uint8_t* const begin = piece.data;
-        const uint8_t* const last = piece.data + piece.count;
-        const auto nonzero_from = [last](const uint8_t* from) {
-          return std::find_if(from, last, [](uint8_t b) { return b != 0; });
-        };
-        const uint8_t* nonzero = nonzero_from(begin);
-        if (nonzero != last && at + static_cast<uint64_t>(nonzero - begin) == kChecksumOffset) {
-          nonzero = nonzero_from(nonzero + 1);
-        }
-        if (nonzero != last) {
-          Finding problem;
-          problem.code = Code::kFillNotZero;
-          problem.field = field.index;
-          problem.named = field.named;
-          problem.name = field.name;
-          problem.line = field.line;
-          problem.values = {std::to_string(field.length), std::to_string(field.offset),
-                            std::to_string(at + static_cast<uint64_t>(nonzero - begin)),
-                            HexByte(*nonzero)};
-          fill_problem_ = std::move(problem);
-          return true;
-        }
-      }
-    }
-    return true;
-  }
-
-  ImageChecksum checksum_;
-  uint8_t stored_ = 0;
-  std::optional<Finding> fill_problem_;
-};
-
-// The second pass: the fields handed on, one by one.
-class DecodeEmitter final : public ImagePass {
- public:
-  DecodeEmitter(file::ImageCursor& cursor, DecodeSink& sink) : ImagePass(cursor), sink_(sink) {}
 
   bool Root(std::string_view name, std::span<const xml::Attribute> attributes,
             std::span<const xml::Namespace> namespaces, uint32_t) override {
@@ -141,6 +71,13 @@ class DecodeEmitter final : public ImagePass {
 
  private:
   bool Visit(const Field& field) override {
+    if (fill_problem_ || beyond_) return true;
+    const uint64_t end = field.offset + field.length;
+    if (end > cursor_.Length()) {
+      // The image is shorter than the layout: its length is what is wrong.
+      beyond_ = true;
+      return true;
+    }
     DecodedField decoded;
     decoded.field = field.index;
     decoded.named = field.named;
@@ -154,44 +91,91 @@ class DecodeEmitter final : public ImagePass {
     decoded.type = field.entry.type;
     decoded.kind = field.kind;
     sink_.BeginField(decoded);
-    if (field.kind != FieldKind::kFill && !HandValue(field)) return false;
+    const FieldKind kind = field.kind;
+    const bool numeric = IsNumeric(kind);
+    uint8_t bytes[kMaxFixedWidth] = {};  // a numeric field's
+    ImageWalk walk(cursor_, field.offset, end);
+    while (walk.Next(kind == FieldKind::kByteArray ? kPieceBytes : ImageWalk::kAny)) {
+      const uint64_t at = walk.At();
+      const auto count = static_cast<size_t>(walk.Count());
+      const uint8_t* const data = walk.Data();
+      if (walk.Zeros()) {
+        checksum_.AddZeros(count);
+      } else {
+        checksum_.Add(data, count);
+        if (at <= kChecksumOffset && kChecksumOffset < at + count) {
+          stored_ = data[kChecksumOffset - at];
+        }
+      }
+      if (kind == FieldKind::kFill) {
+        if (!walk.Zeros() && !CheckFill(field, at, data, count)) return true;
+      } else if (numeric) {
+        if (walk.Zeros()) {
+          std::memset(bytes + (at - field.offset), 0, count);
+        } else {
+          std::memcpy(bytes + (at - field.offset), data, count);
+        }
+      } else {
+        HandHex(data, count);
+      }
+    }
+    if (walk.Failed()) {
+      read_failed_ = true;
+      return false;
+    }
+    if (numeric) sink_.Value(NumericValueText(kind, bytes));
     sink_.EndField();
     return true;
   }
 
-  bool HandValue(const Field& field) {
-    const FieldKind kind = field.kind;
-    if (IsNumeric(kind)) {
-      uint8_t bytes[kMaxFixedWidth];
-      if (!cursor_.Copy(field.offset, static_cast<size_t>(field.length), bytes)) {
-        read_failed_ = true;
-        return false;
-      }
-      sink_.Value(NumericValueText(kind, bytes));
-      return true;
+  // Whether the fill's piece at `at` holds only zeros (the checksum byte is the conversion's,
+  // whatever field it falls in); if not, the problem is kept.
+  bool CheckFill(const Field& field, uint64_t at, const uint8_t* data, size_t count) {
+    const uint8_t* const last = data + count;
+    const auto nonzero_from = [last](const uint8_t* from) {
+      return std::find_if(from, last, [](uint8_t b) { return b != 0; });
+    };
+    const uint8_t* nonzero = nonzero_from(data);
+    if (nonzero != last && at + static_cast<uint64_t>(nonzero - data) == kChecksumOffset) {
+      nonzero = nonzero_from(nonzero + 1);
     }
-    static constexpr uint8_t kZeros[256] = {};
-    const uint64_t end = field.offset + field.length;
-    for (uint64_t at = field.offset; at < end;) {
-      file::ImageCursor::Piece piece;
-      if (!Next(at, std::min<uint64_t>(end - at, kPieceBytes), &piece)) return false;
-      piece_.clear();
-      if (piece.data != nullptr) {
-        AppendHex(piece_, piece.data, static_cast<size_t>(piece.count), '\0');
-      } else {
-        for (uint64_t left = piece.count; left > 0;) {
-          const auto take = static_cast<size_t>(std::min<uint64_t>(left, sizeof kZeros));
-          AppendHex(piece_, kZeros, take, '\0');
-          left -= take;
-        }
-      }
-      sink_.Value(piece_);
-      at += piece.count;
-    }
-    return true;
+    if (nonzero == last) return true;
+    Finding problem;
+    problem.code = Code::kFillNotZero;
+    problem.field = field.index;
+    problem.named = field.named;
+    problem.name = field.name;
+    problem.line = field.line;
+    problem.values = {std::to_string(field.length), std::to_string(field.offset),
+                      std::to_string(at + static_cast<uint64_t>(nonzero - data)),
+                      HexByte(*nonzero)};
+    fill_problem_ = std::move(problem);
+    return false;
   }
 
+  // A piece of a Byte[] value, in hex; null data stands for zeros.
+  void HandHex(const uint8_t* data, size_t count) {
+    static constexpr uint8_t kZeros[256] = {};
+    piece_.clear();
+    if (data != nullptr) {
+      AppendHex(piece_, data, count, '\0');
+    } else {
+      for (size_t left = count; left > 0;) {
+        const size_t take = std::min(left, sizeof kZeros);
+        AppendHex(piece_, kZeros, take, '\0');
+        left -= take;
+      }
+    }
+    sink_.Value(piece_);
+  }
+
+  file::ImageCursor& cursor_;
   DecodeSink& sink_;
+  ImageChecksum checksum_;
+  uint8_t stored_ = 0;
+  std::optional<Finding> fill_problem_;
+  bool beyond_ = false;  // a field reaches past the image's end
+  bool read_failed_ = false;
   std::string element_;
   // The field's attributes and namespaces, kept from its beginning to its end: their text,
   // names and values in turn, and views of it.
@@ -214,41 +198,35 @@ DecodeResult DecodeImage(const std::string& image_path, const std::string& layou
     result.why.values = std::move(values);
     return std::move(result);
   };
-  const std::unique_ptr<file::ImageCursor> cursor =
-      file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) return fail(Code::kCannotReadImage);
-  const uint64_t length = cursor->Length();
+  OpenedImage image(image_path, file_system);
+  if (!image.Opened()) return fail(Code::kCannotReadImage);
+  const uint64_t length = image.Length();
   result.length = length;
 
-  DecodeCheck check(*cursor);
-  const Failure refused = ReadFields(layout_path, file_system, check);
+  Decoder decoder(image.Cursor(), sink);
+  bool changed = false;
+  const Failure refused = ReadFields(layout_path, file_system, decoder, &changed);
   if (IsRefusal(refused)) {
     result.failed = true;
     result.refused = true;
     result.why = FindingOf(refused);
     return result;
   }
-  if (check.ReadFailed()) return fail(Code::kCannotReadImage);
-  if (length != check.Length()) {
-    return fail(Code::kLengthDiffers, {std::to_string(length), std::to_string(check.Length())});
+  // A layout written to while it was read may have given part old, part new fields.
+  if (changed) return fail(Code::kImageChanged);
+  if (decoder.ReadFailed()) return fail(Code::kCannotReadImage);
+  if (length != decoder.Length()) {
+    return fail(Code::kLengthDiffers, {std::to_string(length), std::to_string(decoder.Length())});
   }
-  if (check.FillProblem()) {
+  if (decoder.FillProblem()) {
     result.failed = true;
-    result.why = *check.FillProblem();
+    result.why = *decoder.FillProblem();
     return result;
   }
-  if (length > kChecksumOffset && check.Stored() != check.Computed()) {
-    return fail(Code::kChecksumMismatch, {HexByte(check.Stored()), HexByte(check.Computed())});
+  if (length > kChecksumOffset && decoder.Stored() != decoder.Computed()) {
+    return fail(Code::kChecksumMismatch, {HexByte(decoder.Stored()), HexByte(decoder.Computed())});
   }
-
-  DecodeEmitter emitter(*cursor, sink);
-  const Failure changed = ReadFields(layout_path, file_system, emitter);
-  if (changed || emitter.ReadFailed() || emitter.FieldCount() != check.FieldCount() ||
-      emitter.Length() != check.Length()) {
-    // The files were changed while they were read: what was handed on is not the image.
-    return fail(Code::kImageChanged);
-  }
-  result.fields = emitter.FieldCount();
+  result.fields = decoder.FieldCount();
   return result;
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/catalogue.h"
 #include "file/file_system.h"
 #include "format/field_types.h"
-#include "engine/catalogue.h"
 #include "xml/read_description.h"
 
 namespace pibgen {
@@ -28,9 +28,10 @@ struct DecodedField {
   FieldKind kind = FieldKind::kFill;
 };
 
-// Receives a decoded image in order: the root, then each field with its value in pieces
-// (decimal for a numeric field, upper-case hex two digits a byte for a Byte[]; none for a
-// fill). Nothing is handed on until the whole image is known to decode.
+// Receives a decoded image in order, as it is read: the root, then each field with its value in
+// pieces (decimal for a numeric field, upper-case hex two digits a byte for a Byte[]; none for
+// a fill). What was handed on is the image only once the decode ends without failing; a field
+// may be left unended before a failure. A sink that prints holds it all until then.
 class DecodeSink {
  public:
   virtual ~DecodeSink() = default;
@@ -41,9 +42,8 @@ class DecodeSink {
   virtual void EndField() = 0;
 };
 
-// How a decode ended: failed is false when every field was handed on; otherwise why not, a
-// finding about the image, or (refused) about the layout, at a line of it. After image-changed
-// part of the image may have been handed on already.
+// How a decode ended: failed is false when every field was handed on and is the image's;
+// otherwise why not, a finding about the image, or (refused) about the layout, at a line of it.
 struct DecodeResult {
   bool failed = false;
   bool refused = false;
@@ -53,10 +53,10 @@ struct DecodeResult {
 };
 
 // Decodes the image at image_path with the layout's fields, for a description that converts
-// to the image byte for byte. The layout and the image are read once to check, and again to
-// hand on. It fails, handing on nothing, when the layout cannot be read or converted, the
-// image cannot be read, its length is not the layout's, a fill field holds a byte that is not
-// zero, or the checksum byte is wrong.
+// to the image byte for byte. The layout and the image are read once, front to back. It fails
+// when the layout cannot be read or converted or changed while it was read, the image cannot
+// be read, its length is not the layout's, a fill field holds a byte that is not zero, or the
+// checksum byte is wrong.
 DecodeResult DecodeImage(const std::string& image_path, const std::string& layout_path,
                          file::FileSystem& file_system, DecodeSink& sink);
 

@@ -146,6 +146,9 @@ namespace pibgen {
     "the image or the layout changed while it was decoded", "")                                    \
   X(kLayoutChanged, "layout-changed", kError, "The layout changed while it was read.",             \
     "the layout changed while it was read", "")                                                    \
+  X(kCannotHoldOutput, "cannot-hold-output", kError,                                               \
+    "The output cannot be held in a scratch file until it is complete.",                           \
+    "the output cannot be held in a scratch file until it is complete", "")                        \
   /* The command line, before anything runs. */                                                    \
   X(kPathTooLong, "path-too-long", kError, "A path is longer than any system takes.",              \
     "argument {0}: path too long ({1} characters at most)", "")                                    \

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/image_walk.h"
 #include "file/image_cursor.h"
 #include "file/path_length.h"
 
@@ -108,14 +109,14 @@ bool PibImageFile::CopyInPlace() {
   // A disk without room for the image refuses here, before a byte of the old one is lost.
   if (!target->Reserve(written_)) return Fail(FailureKind::kWriteImage);
   file::ImageCursor image(*file_, written_);
-  file::ImageCursor::Piece piece;
-  for (uint64_t at = 0; at < written_; at += piece.count) {
-    if (!image.Next(at, written_ - at, &piece)) return Fail(FailureKind::kReadImage);
-    const bool copied = piece.data == nullptr
-                            ? target->WriteZeros(piece.count)
-                            : target->Write(piece.data, static_cast<size_t>(piece.count));
-    if (!copied) return Fail(FailureKind::kWriteImage);
-  }
+  bool copied = true;
+  const bool read = ForEachPiece(image, 0, written_, [&](const ImageWalk& piece) {
+    copied = piece.Zeros() ? target->WriteZeros(piece.Count())
+                           : target->Write(piece.Data(), static_cast<size_t>(piece.Count()));
+    return copied;
+  });
+  if (!read) return Fail(FailureKind::kReadImage);
+  if (!copied) return Fail(FailureKind::kWriteImage);
   return target->Close() || Fail(FailureKind::kCloseImage);
 }
 

@@ -129,9 +129,15 @@ Failure ReadFields(file::SourceFile& source, FieldHandler& handler) {
   return load;
 }
 
-Failure ReadFields(const std::string& path, file::FileSystem& file_system, FieldHandler& handler) {
+Failure ReadFields(const std::string& path, file::FileSystem& file_system, FieldHandler& handler,
+                   bool* changed) {
   const std::unique_ptr<file::SourceFile> source = file_system.OpenSource(path, nullptr);
-  if (source) return ReadFields(*source, handler);
+  if (changed != nullptr) *changed = false;
+  if (source) {
+    const Failure failure = ReadFields(*source, handler);
+    if (changed != nullptr) *changed = source->Changed();
+    return failure;
+  }
   Failure unreadable;
   unreadable.kind = FailureKind::kLoad;
   unreadable.read = xml::ReadFailure::kUnreadable;

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "file/file_system.h"
 #include "engine/failure.h"
+#include "file/file_system.h"
 #include "format/field_entry.h"
 #include "format/field_types.h"
 #include "xml/read_description.h"
@@ -69,7 +69,10 @@ class FieldHandler {
 // a failed load, whatever came before it; else the first broken rule; else kStopped if the
 // handler stopped the read for reasons of its own; else no failure.
 Failure ReadFields(file::SourceFile& source, FieldHandler& handler);
-// The same for the description at path; one that cannot be opened is a failed load.
-Failure ReadFields(const std::string& path, file::FileSystem& file_system, FieldHandler& handler);
+// The same for the description at path; one that cannot be opened is a failed load. When
+// changed is not null it tells whether the file was written to while it was read, so that what
+// was read may be part old, part new: its size or times differ from when it was opened.
+Failure ReadFields(const std::string& path, file::FileSystem& file_system, FieldHandler& handler,
+                   bool* changed = nullptr);
 
 }  // namespace pibgen

@@ -2,28 +2,27 @@
 
 #include <algorithm>
 
-#include "file/image_cursor.h"
+#include "engine/image_walk.h"
 #include "format/checksum.h"
 
 namespace pibgen {
 
-bool ComputeChecksum(file::ImageReader& image, uint64_t length, uint8_t* checksum) {
+bool ComputeChecksum(file::ImageCursor& image, uint8_t* checksum) {
   ImageChecksum sum;
+  const uint64_t length = image.Length();
   // The bytes up to the checksum byte are not read: they do not count.
-  uint64_t at = std::min(length, kChecksumOffset + 1);
-  sum.AddZeros(at);
-  file::ImageCursor cursor(image, length);
-  file::ImageCursor::Piece piece;
-  for (; at < length; at += piece.count) {
-    if (!cursor.Next(at, length - at, &piece)) return false;
-    if (piece.data == nullptr) {
-      sum.AddZeros(piece.count);
+  const uint64_t from = std::min(length, kChecksumOffset + 1);
+  sum.AddZeros(from);
+  const bool read = ForEachPiece(image, from, length, [&sum](const ImageWalk& piece) {
+    if (piece.Zeros()) {
+      sum.AddZeros(piece.Count());
     } else {
-      sum.Add(piece.data, static_cast<size_t>(piece.count));
+      sum.Add(piece.Data(), static_cast<size_t>(piece.Count()));
     }
-  }
+    return true;
+  });
   *checksum = sum.Byte();
-  return true;
+  return read;
 }
 
 }  // namespace pibgen

@@ -8,15 +8,6 @@ namespace {
 constexpr uint64_t kBlock = uint64_t{1} << 20;
 }
 
-std::unique_ptr<ImageCursor> ImageCursor::Open(FileSystem& file_system, const std::string& path) {
-  std::unique_ptr<ImageReader> source = file_system.OpenImage(path);
-  uint64_t length = 0;
-  if (!source || !source->Length(&length)) return nullptr;
-  auto cursor = std::make_unique<ImageCursor>(*source, length);
-  cursor->owned_ = std::move(source);
-  return cursor;
-}
-
 bool ImageCursor::Next(uint64_t offset, uint64_t max, Piece* piece) {
   if (offset >= length_ || max == 0) return false;
   if (offset < block_begin_ || offset >= block_end_) {

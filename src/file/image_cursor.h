@@ -2,8 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "file/file_system.h"
@@ -22,8 +20,6 @@ class ImageCursor {
   };
 
   ImageCursor(ImageReader& source, uint64_t length) : source_(source), length_(length) {}
-  // The existing image at path, or null if it cannot be opened or its length told.
-  static std::unique_ptr<ImageCursor> Open(FileSystem& file_system, const std::string& path);
 
   uint64_t Length() const { return length_; }
 
@@ -35,7 +31,6 @@ class ImageCursor {
   bool Copy(uint64_t offset, size_t count, uint8_t* out);
 
  private:
-  std::unique_ptr<ImageReader> owned_;  // the source, when Open opened it
   ImageReader& source_;
   uint64_t length_;
   std::vector<uint8_t> block_;

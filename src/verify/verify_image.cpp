@@ -1,5 +1,6 @@
 #include "verify/verify_image.h"
 
+#include "engine/opened_image.h"
 #include "engine/stored_checksum.h"
 #include "format/checksum.h"
 #include "format/hex.h"
@@ -7,15 +8,14 @@
 namespace pibgen {
 
 ChecksumResult VerifyImage(const std::string& path, file::FileSystem& file_system) {
-  const std::unique_ptr<file::ImageReader> image = file_system.OpenImage(path);
+  OpenedImage image(path, file_system);
   ChecksumResult result;
-  uint64_t length = 0;
+  const uint64_t length = image.Opened() ? image.Length() : 0;
   uint8_t stored = 0;
   uint8_t computed = 0;
-  result.read =
-      image && image->Length(&length) &&
-      (length <= kChecksumOffset || (image->Seek(kChecksumOffset) && image->Read(&stored, 1) &&
-                                     ComputeChecksum(*image, length, &computed)));
+  result.read = image.Opened() &&
+                (length <= kChecksumOffset || (image.Cursor().Copy(kChecksumOffset, 1, &stored) &&
+                                               ComputeChecksum(image.Cursor(), &computed)));
   if (!result.read) {
     result.outcome.code = Code::kCannotReadImage;
     return result;

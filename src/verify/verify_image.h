@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "file/file_system.h"
 #include "engine/catalogue.h"
+#include "file/file_system.h"
 
 namespace pibgen {
 

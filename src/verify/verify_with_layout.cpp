@@ -6,7 +6,9 @@
 #include <optional>
 #include <utility>
 
+#include "engine/image_walk.h"
 #include "engine/layout_pass.h"
+#include "engine/opened_image.h"
 #include "engine/read_fields.h"
 #include "file/image_cursor.h"
 #include "format/checksum.h"
@@ -21,44 +23,36 @@ namespace {
 // that differs.
 constexpr size_t kShownBytes = 8;
 
-// The first pass: whether a conversion takes the layout, and the checksum byte it stores,
-// which a field covering offset 2 needs before it can be compared.
-class DescriptionChecksum final : public LayoutPass {
- public:
-  uint8_t Checksum() const { return checksum_.Byte(); }
-
- private:
-  bool Visit(const Field& field) override {
-    bytes_.Clear();
-    WriteField(bytes_, field.entry, field.kind);
-    checksum_.Add(bytes_.bytes.data(), bytes_.bytes.size());
-    checksum_.AddZeros(bytes_.zeros);
-    return true;
-  }
-
-  FieldBytes bytes_;
-  ImageChecksum checksum_;
-};
-
-// The second pass: each field against the image.
+// Each field against the image, as the layout is read: the description's bytes of the field
+// are made in memory and summed for its checksum, and compared with the image's. The field
+// over offset 2 shows the description's checksum byte, known only once every field is read:
+// its report is held back until HandOnHeld.
 class FieldComparison final : public LayoutPass {
  public:
-  FieldComparison(file::ImageCursor& cursor, uint8_t checksum, uint64_t description_length,
-                  DifferenceSink& sink)
-      : cursor_(cursor),
-        checksum_(checksum),
-        description_length_(description_length),
-        sink_(sink) {}
+  FieldComparison(file::ImageCursor& cursor, DifferenceSink& sink) : cursor_(cursor), sink_(sink) {}
 
   bool ReadFailed() const { return read_failed_; }
+  // The checksum byte a conversion of the fields read so far stores.
+  uint8_t Checksum() const { return checksum_.Byte(); }
+  // Hands on the report held back, the description's checksum byte in its place.
+  void HandOnHeld() {
+    if (!held_) return;
+    image_shown_ = held_image_shown_;
+    description_shown_ = held_description_shown_;
+    if (held_checksum_at_ < description_shown_.size()) {
+      description_shown_[held_checksum_at_] = static_cast<char>(Checksum());
+    }
+    Report(*held_, held_differing_, held_first_);
+    held_.reset();
+  }
   bool AnyDiffers() const { return any_differs_; }
   // The image's byte at offset 2, when a field covering it was compared.
   std::optional<uint8_t> StoredChecksum() const { return image_checksum_; }
 
  private:
-  // The description's byte at an offset of the field being compared.
+  // The description's byte at an offset of the field being compared; at the checksum byte's,
+  // the field's own, which the checksum replaces.
   uint8_t DescriptionByte(uint64_t at) const {
-    if (at == kChecksumOffset && description_length_ > kChecksumOffset) return checksum_;
     const uint64_t i = at - field_offset_;
     return i < bytes_.bytes.size() ? bytes_.bytes[static_cast<size_t>(i)] : 0;
   }
@@ -66,6 +60,8 @@ class FieldComparison final : public LayoutPass {
   bool Visit(const Field& field) override {
     bytes_.Clear();
     WriteField(bytes_, field.entry, field.kind);
+    checksum_.Add(bytes_.bytes.data(), bytes_.bytes.size());
+    checksum_.AddZeros(bytes_.zeros);
     field_offset_ = field.offset;
     const uint64_t end = std::min(field.offset + field.length, cursor_.Length());
     const bool whole = field.length <= kShownBytes;
@@ -75,21 +71,22 @@ class FieldComparison final : public LayoutPass {
     uint64_t shown_from = whole ? field.offset : end;
     image_shown_.clear();
     description_shown_.clear();
-    for (uint64_t at = field.offset; at < end;) {
-      file::ImageCursor::Piece piece;
-      // Stop where the description's written bytes give way to its zeros.
-      const uint64_t written_end = field.offset + bytes_.bytes.size();
+    size_t checksum_at = kShownBytes;  // where the checksum byte is among the shown bytes
+    // Pieces stop where the description's written bytes give way to its zeros.
+    const uint64_t written_end = field.offset + bytes_.bytes.size();
+    ImageWalk walk(cursor_, field.offset, end);
+    for (uint64_t at = field.offset; at < end; at += walk.Count()) {
       uint64_t stop = at < written_end ? std::min(written_end, end) : end;
       // The bytes up to the checksum byte are taken one piece at a time, so a long hole there
       // is not gone through byte by byte.
       if (at <= kChecksumOffset) stop = std::min(stop, kChecksumOffset + 1);
-      if (!cursor_.Next(at, stop - at, &piece)) {
+      if (!walk.Next(stop - at)) {
         read_failed_ = true;
         return false;
       }
+      const file::ImageCursor::Piece piece = {walk.Data(), walk.Count()};
       const bool showing = image_shown_.size() < kShownBytes && at + piece.count > shown_from;
       if (at > kChecksumOffset && !showing && Equal(piece, at, written_end)) {
-        at += piece.count;
         continue;
       }
       if (piece.data == nullptr && at >= written_end && at > kChecksumOffset) {
@@ -112,14 +109,25 @@ class FieldComparison final : public LayoutPass {
             }
           }
           if (position >= shown_from && image_shown_.size() < kShownBytes) {
+            if (position == kChecksumOffset) checksum_at = description_shown_.size();
             image_shown_ += static_cast<char>(image);
             description_shown_ += static_cast<char>(description);
           }
         }
       }
-      at += piece.count;
     }
-    if (differing > 0) Report(field, differing, first);
+    if (differing == 0) return true;
+    if (field.offset <= kChecksumOffset && kChecksumOffset < field.offset + field.length) {
+      held_ = field;
+      held_->entry.value.clear();  // not shown; a long one need not be kept
+      held_differing_ = differing;
+      held_first_ = first;
+      held_checksum_at_ = checksum_at;
+      held_image_shown_ = image_shown_;
+      held_description_shown_ = description_shown_;
+      return true;
+    }
+    Report(field, differing, first);
     return true;
   }
 
@@ -184,9 +192,8 @@ class FieldComparison final : public LayoutPass {
   }
 
   file::ImageCursor& cursor_;
-  uint8_t checksum_;
-  uint64_t description_length_;
   DifferenceSink& sink_;
+  ImageChecksum checksum_;  // of the description's fields read so far
   FieldDifference difference_;
   FieldBytes bytes_;
   uint64_t field_offset_ = 0;
@@ -195,6 +202,14 @@ class FieldComparison final : public LayoutPass {
   std::optional<uint8_t> image_checksum_;
   bool read_failed_ = false;
   bool any_differs_ = false;
+  // The report of the field over offset 2, held back: the field, what Report takes, and where
+  // the checksum byte is among the shown bytes.
+  std::optional<Field> held_;
+  uint64_t held_differing_ = 0;
+  uint64_t held_first_ = 0;
+  size_t held_checksum_at_ = kShownBytes;
+  std::string held_image_shown_;
+  std::string held_description_shown_;
 };
 
 }  // namespace
@@ -208,27 +223,26 @@ LayoutComparison VerifyWithLayout(const std::string& image_path, const std::stri
     result.findings.push_back(std::move(finding));
     return std::move(result);
   };
-  const std::unique_ptr<file::ImageCursor> cursor =
-      file::ImageCursor::Open(file_system, image_path);
-  if (!cursor) return stop(Code::kCannotReadImage);
-  const uint64_t length = cursor->Length();
+  OpenedImage image(image_path, file_system);
+  if (!image.Opened()) return stop(Code::kCannotReadImage);
+  const uint64_t length = image.Length();
   result.opened = true;
   result.length = length;
 
-  DescriptionChecksum description;
-  const Failure refused = ReadFields(layout_path, file_system, description);
-  if (refused) {
+  FieldComparison comparison(image.Cursor(), sink);
+  bool changed = false;
+  const Failure refused = ReadFields(layout_path, file_system, comparison, &changed);
+  if (refused && refused.kind != FailureKind::kStopped) {
     result.refusal = FindingOf(refused);
     return result;
   }
-  const uint64_t description_length = description.Length();
-  result.layout_length = description_length;
-  result.fields = description.FieldCount();
-
-  FieldComparison comparison(*cursor, description.Checksum(), description_length, sink);
-  const Failure changed = ReadFields(layout_path, file_system, comparison);
   if (comparison.ReadFailed()) return stop(Code::kCannotReadImage);
-  if (changed || comparison.Length() != description_length) return stop(Code::kLayoutChanged);
+  if (changed) return stop(Code::kLayoutChanged);
+  comparison.HandOnHeld();
+  const uint64_t description_length = comparison.Length();
+  const uint8_t checksum = comparison.Checksum();
+  result.layout_length = description_length;
+  result.fields = comparison.FieldCount();
   bool equal = !comparison.AnyDiffers();
   if (length != description_length) {
     Finding finding;
@@ -241,16 +255,16 @@ LayoutComparison VerifyWithLayout(const std::string& image_path, const std::stri
     uint8_t stored = 0;
     if (comparison.StoredChecksum()) {
       stored = *comparison.StoredChecksum();
-    } else if (!cursor->Copy(kChecksumOffset, 1, &stored)) {
+    } else if (!image.Cursor().Copy(kChecksumOffset, 1, &stored)) {
       return stop(Code::kCannotReadImage);
     }
     result.has_checksum = true;
     result.stored = stored;
-    result.computed = description.Checksum();
-    if (stored != description.Checksum()) {
+    result.computed = checksum;
+    if (stored != checksum) {
       Finding finding;
       finding.code = Code::kChecksumMismatch;
-      finding.values = {HexByte(stored), HexByte(description.Checksum())};
+      finding.values = {HexByte(stored), HexByte(checksum)};
       result.findings.push_back(std::move(finding));
       equal = false;
     }
@@ -259,8 +273,8 @@ LayoutComparison VerifyWithLayout(const std::string& image_path, const std::stri
   if (!equal) return result;
   Finding matches;
   matches.code = Code::kMatches;
-  matches.values = {layout_path, std::to_string(description.FieldCount()), std::to_string(length),
-                    length > kChecksumOffset ? HexByte(description.Checksum()) : ""};
+  matches.values = {layout_path, std::to_string(comparison.FieldCount()), std::to_string(length),
+                    length > kChecksumOffset ? HexByte(checksum) : ""};
   result.findings.push_back(std::move(matches));
   return result;
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "file/file_system.h"
 #include "engine/catalogue.h"
+#include "file/file_system.h"
 
 namespace pibgen {
 
@@ -25,7 +25,10 @@ struct FieldDifference {
   std::string layout;
 };
 
-// Receives each field that differs, in layout order, as the comparison finds it.
+// Receives each field that differs as the comparison finds it, in layout order but for the
+// field over the checksum byte (offset 2): it shows the description's checksum byte, known
+// only once the whole layout is read, and comes after the others. All of them are about the
+// layout only if the comparison does not end with a refusal or layout-changed.
 class DifferenceSink {
  public:
   virtual ~DifferenceSink() = default;
@@ -52,6 +55,7 @@ struct LayoutComparison {
 
 // Builds the image the layout describes, field by field in memory (no file is written), and
 // compares it with the image at image_path, which is read in pieces with its holes skipped.
+// The layout and the image are each read once, front to back.
 LayoutComparison VerifyWithLayout(const std::string& image_path, const std::string& layout_path,
                                   file::FileSystem& file_system, DifferenceSink& sink);
 

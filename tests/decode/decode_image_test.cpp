@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "cli/run_modes.h"
 #include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
+#include "troubled_file_system.h"
 
 namespace pibgen {
 namespace {
@@ -152,6 +154,48 @@ TEST(DecodeImage, RefusesWithOneLineNamingTheFirstReason) {
   EXPECT_EQ(out.Text(),
             "none.xml: error: cannot read the description\n"
             "none.bin: cannot read the image\n");
+}
+
+// The decode is printed only once it is known whole: a layout changed during the read, or
+// output that cannot be held, prints one line and nothing of the decode.
+TEST(DecodeImage, PrintsNothingOfADecodeThatCannotBeTrusted) {
+  struct Case {
+    size_t fields;
+    bool changes, scratch;
+    std::string output;  // empty: the decode, printed whole
+  };
+  const Case cases[] = {
+      {3, true, true, "image.bin: the image or the layout changed while it was decoded\n"},
+      {3, false, false, ""},  // what fits in memory needs no scratch file
+      {5000, false, false,
+       "image.bin: the output cannot be held in a scratch file until it is complete\n"},
+      {5000, false, true, ""},
+  };
+  for (const Case& c : cases) {
+    std::string layout = "<pib>";
+    for (size_t i = 0; i < c.fields; ++i) {
+      layout += "<f><type>System.UInt16</type><value>" + std::to_string(i) + "</value></f>";
+    }
+    layout += "</pib>";
+    file::MemoryFileSystem files;
+    files.SetFile("layout.xml", layout);
+    files.SetFile("image.bin", Convert(files, layout));
+    testing::TroubledFiles troubled(files, c.changes, c.scratch);
+    for (const OutputFormat format : {OutputFormat::kText, OutputFormat::kJson}) {
+      testing::TextCapture out;
+      const bool decoded = RunDecode("image.bin", "layout.xml", format, troubled, out) == 0;
+      EXPECT_EQ(decoded, c.output.empty()) << c.fields;
+      if (format == OutputFormat::kJson) {
+        // Failed or not, the document is whole, and lists fields only for a decode.
+        EXPECT_EQ(out.Text().find("\"fields\":[]") != std::string::npos, !decoded);
+        EXPECT_EQ(out.Text().substr(out.Text().size() - 2), "}\n");
+      } else if (decoded) {
+        EXPECT_EQ(Convert(files, out.Text()), files.File("image.bin"));
+      } else {
+        EXPECT_EQ(out.Text(), c.output);
+      }
+    }
+  }
 }
 
 }  // namespace

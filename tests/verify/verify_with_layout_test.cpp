@@ -9,6 +9,7 @@
 #include "convert_and_say.h"
 #include "file/memory_file_system.h"
 #include "text_capture.h"
+#include "troubled_file_system.h"
 
 namespace pibgen {
 namespace {
@@ -94,6 +95,50 @@ TEST(VerifyWithLayout, ShortImagesHaveNoChecksumAndRefusalsComeFirst) {
             "image.bin: matches two.xml (1 field, 2 bytes, no checksum)\n"
             "refused.xml:1: error: field 2 is text, not an element; the conversion refuses the "
             "description\n");
+}
+
+// A field over the checksum byte shows the description's checksum there, known only at the
+// end, yet the fields come in layout order; a changed layout prints none of them, and fields
+// that cannot be held fail the run.
+TEST(VerifyWithLayout, ListsFieldsInOrderOnlyForALayoutReadWhole) {
+  std::string layout = "<pib><f name='head'><type>System.UInt32</type><value>1</value></f>";
+  for (int i = 0; i < 2000; ++i) layout += "<f><type>System.UInt16</type><value>2</value></f>";
+  layout += "</pib>";
+  file::MemoryFileSystem files;
+  files.SetFile("layout.xml", layout);
+  testing::TextCapture trace;
+  ASSERT_TRUE(ReadXMLToPIBFile("layout.xml", "good.bin", files, trace));
+  std::string image = files.File("good.bin");
+  const auto checksum = static_cast<uint8_t>(image[2]);
+  const std::string cs = {"0123456789ABCDEF"[checksum >> 4], "0123456789ABCDEF"[checksum & 15]};
+  image[1] = '\x05';
+  for (size_t at = 4; at < image.size(); at += 2) image[at] = '\x09';
+  files.SetFile("image.bin", image);
+  std::string fields = "image.bin: field 1 (\"head\") at offset 0, 4 bytes: image 01 05 " + cs +
+                       " 00 (" + std::to_string(1 + 5 * 256 + checksum * 65536) +
+                       "), description 01 00 " + cs + " 00 (" +
+                       std::to_string(1 + checksum * 65536) + ")\n";
+  for (int i = 0; i < 2000; ++i) {
+    fields += "image.bin: field " + std::to_string(i + 2) + " at offset " +
+              std::to_string(4 + 2 * i) + ", 2 bytes: image 09 00 (9), description 02 00 (2)\n";
+  }
+  struct Case {
+    bool changes, scratch;
+    std::string output;
+  };
+  const Case cases[] = {
+      {false, true, fields},
+      {true, true, "image.bin: the layout changed while it was read\n"},
+      {false, false,
+       fields.substr(0, fields.find('\n') + 1) +
+           "image.bin: the output cannot be held in a scratch file until it is complete\n"},
+  };
+  for (const Case& c : cases) {
+    testing::TroubledFiles troubled(files, c.changes, c.scratch);
+    testing::TextCapture out;
+    EXPECT_NE(RunVerify("image.bin", "layout.xml", OutputFormat::kText, troubled, out), 0);
+    EXPECT_TRUE(out.Text() == c.output) << c.changes << c.scratch << out.Text().substr(0, 300);
+  }
 }
 
 }  // namespace

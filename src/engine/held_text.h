@@ -11,18 +11,21 @@
 
 namespace pibgen {
 
-// A conversion's trace, held until the description has been read whole and found good: in
-// memory up to kMemoryBudget, the rest spilled to a scratch file, so that a description of any
-// size is held in the same memory. Published whole, or dropped with the scratch file.
-class HeldTrace final {
+// Text held until it is known to be worth printing, such as a conversion's trace until the
+// description has been read whole and found good: in memory up to kMemoryBudget, the rest
+// spilled to a scratch file, so that text of any size is held in the same memory. Published
+// whole, or dropped with the scratch file.
+class HeldText final : public TextSink {
  public:
   static constexpr size_t kMemoryBudget = size_t{64} << 10;
 
   // scratch may be null (none could be made): then only what fits in memory can be held.
-  explicit HeldTrace(std::unique_ptr<file::ImageFile> scratch);
+  explicit HeldText(std::unique_ptr<file::ImageFile> scratch);
 
   // The line "name--text" of a field's child.
   void Line(std::string_view name, std::string_view text);
+  // Any text.
+  void Print(std::string_view text) override;
 
   // Whether something could not be held: the scratch file was missing or a write to it failed.
   bool Failed() const { return failed_; }

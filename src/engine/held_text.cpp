@@ -1,4 +1,4 @@
-#include "engine/held_trace.h"
+#include "engine/held_text.h"
 
 #include <algorithm>
 #include <new>
@@ -6,10 +6,10 @@
 
 namespace pibgen {
 
-HeldTrace::HeldTrace(std::unique_ptr<file::ImageFile> scratch)
+HeldText::HeldText(std::unique_ptr<file::ImageFile> scratch)
     : scratch_(std::move(scratch)), held_(new char[kMemoryBudget]) {}
 
-void HeldTrace::Line(std::string_view name, std::string_view text) {
+void HeldText::Line(std::string_view name, std::string_view text) {
   const size_t length = name.size() + 2 + text.size() + 1;
   if (held_size_ + length > kMemoryBudget) {
     if (!Spill()) return;
@@ -27,7 +27,19 @@ void HeldTrace::Line(std::string_view name, std::string_view text) {
   held_[held_size_++] = '\n';
 }
 
-bool HeldTrace::SpillText(std::string_view text) {
+void HeldText::Print(std::string_view text) {
+  if (held_size_ + text.size() > kMemoryBudget) {
+    if (!Spill()) return;
+    // Long text goes to the scratch file as it is, rather than through memory.
+    if (text.size() > kMemoryBudget) {
+      SpillText(text);
+      return;
+    }
+  }
+  Hold(text);
+}
+
+bool HeldText::SpillText(std::string_view text) {
   if (failed_) return false;
   try {
     failed_ =
@@ -39,13 +51,13 @@ bool HeldTrace::SpillText(std::string_view text) {
   return !failed_;
 }
 
-bool HeldTrace::Spill() {
+bool HeldText::Spill() {
   if (!SpillText(std::string_view(held_.get(), held_size_))) return false;
   held_size_ = 0;
   return true;
 }
 
-bool HeldTrace::Publish(TextSink& out) {
+bool HeldText::Publish(TextSink& out) {
   if (failed_) return false;
   if (spilled_ > 0) {
     if (!scratch_->Seek(0)) return false;
