@@ -60,10 +60,11 @@ if(PIBGEN_DPKG_DEB)
 endif()
 # Both install from the same build folder, which cmake --install writes its manifest into.
 # The library example must find the libxml2 the library was built with, which may be one
-# installed into a prefix of its own; and the compilers this build used.
+# installed into a prefix of its own; and the compiler and flags this build used (a sanitizer
+# build's archives need its runtime).
 string(REPLACE ";" ":" dependency_prefixes "${CMAKE_PREFIX_PATH}")
 set_tests_properties(package.install PROPERTIES TIMEOUT 60 RESOURCE_LOCK pibgen_install
-                     ENVIRONMENT "CMAKE=${CMAKE_COMMAND};CXX=${CMAKE_CXX_COMPILER};PIBGEN_DEPENDENCY_PREFIXES=${dependency_prefixes}")
+                     ENVIRONMENT "CMAKE=${CMAKE_COMMAND};CXX=${CMAKE_CXX_COMPILER};CXXFLAGS=${CMAKE_CXX_FLAGS};LDFLAGS=${CMAKE_EXE_LINKER_FLAGS};PIBGEN_DEPENDENCY_PREFIXES=${dependency_prefixes}")
 if(PIBGEN_DPKG_DEB)
   # Packing the large, unoptimised program of a sanitizer build takes a minute on its own.
   set_tests_properties(package.deb PROPERTIES TIMEOUT 300 RESOURCE_LOCK pibgen_install

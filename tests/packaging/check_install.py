@@ -46,8 +46,10 @@ def check_library(cmake, source, prefix):
                            capture_output=True, text=True)
     program = os.path.join(prefix, 'convert_in_memory_pc')
     compiled = flags.returncode == 0 and subprocess.run(
-        [compiler, '-std=c++20', os.path.join(example, 'convert_in_memory.cpp'), '-o', program]
-        + flags.stdout.split(), capture_output=True, text=True)
+        [compiler, '-std=c++20'] + os.environ.get('CXXFLAGS', '').split()
+        + [os.path.join(example, 'convert_in_memory.cpp'), '-o', program]
+        + flags.stdout.split() + os.environ.get('LDFLAGS', '').split(),
+        capture_output=True, text=True)
     if compiled and compiled.returncode == 0:
         programs.append(('pkg-config', program))
     else:
@@ -70,10 +72,14 @@ def main():
                        stdout=subprocess.DEVNULL)
         installed = sorted(os.path.relpath(os.path.join(folder, name), prefix)
                            for folder, _, names in os.walk(prefix) for name in names)
+        # The targets of the build's own configuration: pibgenTargets-release.cmake, say.
+        configuration = [name for name in installed
+                         if name.startswith('lib/cmake/pibgen/pibgenTargets-')][:1]
+        if not configuration:
+            problems.append('no lib/cmake/pibgen/pibgenTargets-CONFIGURATION.cmake installed')
         library = ['include/pibgen/pibgen.h', 'lib/cmake/pibgen/pibgen-config-version.cmake',
                    'lib/cmake/pibgen/pibgen-config.cmake',
-                   'lib/cmake/pibgen/pibgenTargets-release.cmake',
-                   'lib/cmake/pibgen/pibgenTargets.cmake'] + [
+                   'lib/cmake/pibgen/pibgenTargets.cmake'] + configuration + [
                        'lib/libpibgen_%s.a' % layer for layer in ('engine', 'file', 'format', 'xml')
                    ] + ['lib/pkgconfig/pibgen.pc']
         wanted = sorted(['bin/pibgen', 'share/doc/pibgen/changelog', 'share/doc/pibgen/copyright',
