@@ -112,4 +112,25 @@ void Crc32::Update(const uint8_t* data, size_t count) {
   state_ = crc;
 }
 
+uint32_t Crc32OfChange(const uint8_t* data, size_t count) {
+  uint32_t crc = 0;
+  for (; count > 0; ++data, --count) crc = (crc >> 8) ^ kTable[(crc ^ *data) & 0xFF];
+  return crc;
+}
+
+Crc32Shift::Crc32Shift(uint64_t count) {
+  for (size_t i = 0; i < 32; ++i) columns_[i] = uint32_t{1} << i;  // the identity
+  Operator op = OneZeroByte();
+  for (; count != 0; count >>= 1) {
+    if (count & 1) {
+      Operator product;
+      for (size_t i = 0; i < 32; ++i) product[i] = pibgen::Apply(op, columns_[i]);
+      columns_ = product;
+    }
+    if (count > 1) op = Square(op);
+  }
+}
+
+uint32_t Crc32Shift::Apply(uint32_t change) const { return pibgen::Apply(columns_, change); }
+
 }  // namespace pibgen

@@ -84,5 +84,27 @@ TEST(Crc32, UpdateZerosThenDataMatchesZlib) {
                                                      static_cast<uInt>(data.size()))));
 }
 
+// A few bytes changed anywhere in a message: its new CRC from the old one and the change alone,
+// as zlib computes it over the whole changed message.
+TEST(Crc32, ChangeShiftedToItsPlaceGivesTheChangedMessagesCrc) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> data(1 + random() % 3000);
+    for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
+    const size_t at = random() % data.size();
+    const size_t count = std::min<size_t>(data.size() - at, 1 + random() % 9);
+    std::vector<uint8_t> change(count);
+    for (size_t i = 0; i < count; ++i) {
+      change[i] = static_cast<uint8_t>(random());
+      data[at + i] ^= change[i];
+    }
+    const uint32_t old_crc = Crc32Of(data);
+    for (size_t i = 0; i < count; ++i) data[at + i] ^= change[i];
+    const uint32_t shifted =
+        Crc32Shift(data.size() - at - count).Apply(Crc32OfChange(change.data(), count));
+    ASSERT_EQ(old_crc ^ shifted, Crc32Of(data)) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace pibgen
