@@ -7,6 +7,7 @@
 
 #include "check/nearest_type_name.h"
 #include "engine/catalogue.h"
+#include "engine/value_rules.h"
 #include "format/checksum.h"
 #include "format/field_codec.h"
 #include "format/field_types.h"
@@ -39,42 +40,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 // The line of a setting's child, or the field's own where it has none.
 uint32_t LineOf(const Field& field, uint32_t line) { return line != 0 ? line : field.line; }
 
-// The bytes a field writes, as they appear in the image: "01 00".
-std::string WrittenBytes(const FieldEntry& entry) {
-  FieldBytes written;
-  WriteField(written, entry);
-  written.bytes.resize(static_cast<size_t>(written.bytes.size() + written.zeros), 0);
-  std::string text;
-  AppendHex(text, written.bytes.data(), written.bytes.size(), ' ');
-  return text;
-}
-
-// What the image holds for a Byte[] value shorter than its size, decoded as the conversion
-// decodes it: a lone last character pairs with a zero, and zeros fill the rest. The bytes
-// shown, and the count of zeros after them when they are too many to show.
-std::vector<std::string> ShortValueBytes(const FieldEntry& entry, uint64_t size) {
-  FieldBytes decoded;
-  WriteField(decoded, entry);
-  const std::vector<uint8_t>& bytes = decoded.bytes;
-  // A long value is shown by its first and last bytes.
-  constexpr size_t kShown = 8;
-  std::string text;
-  for (size_t k = 0; k < bytes.size(); ++k) {
-    if (bytes.size() > kShown && k == kShown - 2) {
-      text += " ...";
-      k = bytes.size() - 2;
-    }
-    if (!text.empty()) text += ' ';
-    text += HexByte(bytes[k]);
-  }
-  const uint64_t zeros = size - bytes.size();
-  if (zeros > 0 && zeros <= 4 && bytes.size() + zeros <= kShown) {
-    for (uint64_t k = 0; k < zeros; ++k) text += text.empty() ? "00" : " 00";
-    return {text, ""};
-  }
-  return {text, zeros > 0 ? std::to_string(zeros) : ""};
-}
-
 }  // namespace
 
 void FieldCheck::Begin(const Field& field) {
@@ -100,12 +65,18 @@ void FieldCheck::End(const Field& field) {
   const FieldKind kind = field.kind;
   CheckType(field);
   if (IsSized(kind)) CheckSize(field);
-  if (IsNumeric(kind)) {
-    CheckIgnoredSize(field);
-    CheckNumericValue(field);
-  }
+  if (IsNumeric(kind)) CheckIgnoredSize(field);
   // A negative size is already an error; measuring the value against it says nothing more.
-  if (kind == FieldKind::kByteArray && field.entry.size >= 0) CheckByteArrayValue(field);
+  if (kind != FieldKind::kByteArray || field.entry.size >= 0) {
+    const size_t first = findings_.size();
+    FindValueProblems(field, findings_);
+    for (size_t i = first; i < findings_.size(); ++i) {
+      Finding& finding = findings_[i];
+      finding.field = field_.field;
+      finding.named = field_.named;
+      finding.name = field_.name;
+    }
+  }
   CheckChecksumOverlap(field);
 }
 
@@ -166,60 +137,6 @@ void FieldCheck::CheckIgnoredSize(const Field& field) {
   if (field.size_line == 0) return;
   const FieldType& type = *TypeNamed(field.entry.type);
   Report(field.size_line, Code::kSizeIgnored, {std::string(type.name), std::to_string(type.width)});
-}
-
-void FieldCheck::CheckNumericValue(const Field& field) {
-  const FieldEntry& entry = field.entry;
-  const FieldType& type = *TypeNamed(entry.type);
-  if (field.value_line == 0) {
-    Report(field.line, Code::kMissingValue, {std::string(type.name), WrittenBytes(entry)});
-    return;
-  }
-  const uint32_t line = field.value_line;
-  const DecimalText value = ReadDecimalText(entry.value);
-  if (!value.has_digits) {
-    Report(line, Code::kValueNotANumber, {entry.value, WrittenBytes(entry)});
-    return;
-  }
-  if (value.trailing) {
-    Report(line, Code::kValueTrailingCharacters, {entry.value, std::to_string(value.value)});
-  }
-  if (value.number < type.min || value.number > type.max) {
-    Report(line, Code::kValueOutOfRange,
-           {value.written, std::to_string(type.min), std::to_string(type.max),
-            std::string(type.name), WrittenBytes(entry)});
-  }
-}
-
-void FieldCheck::CheckByteArrayValue(const Field& field) {
-  const FieldEntry& entry = field.entry;
-  const uint64_t size = field.length;
-  if (field.value_line == 0) {
-    if (size > 0) {
-      Report(field.line, Code::kMissingBytes,
-             {std::string(TypeOf(FieldKind::kByteArray)->name), std::to_string(size)});
-    }
-    return;
-  }
-  const uint32_t line = field.value_line;
-  for (char c : entry.value) {
-    if (!IsHexDigit(c)) {
-      Report(line, Code::kNotHexDigits, {entry.value});
-      break;
-    }
-  }
-  // The value is decoded by UTF-16 code unit, so that is what its length counts.
-  const uint64_t length = Utf8ToUtf16(entry.value).size();
-  const uint64_t expected = 2 * size;
-  if (length < expected) {
-    std::vector<std::string> values = {std::to_string(length), std::to_string(expected),
-                                       std::to_string(size)};
-    for (std::string& part : ShortValueBytes(entry, size)) values.push_back(std::move(part));
-    Report(line, Code::kValueTooShort, std::move(values));
-  } else if (length > expected) {
-    Report(line, Code::kValueTooLong,
-           {std::to_string(length), std::to_string(expected), std::to_string(size)});
-  }
 }
 
 // The checksum byte replaces whatever the field put at its offset. A one-byte field there is

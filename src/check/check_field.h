@@ -31,8 +31,6 @@ class FieldCheck {
   void CheckType(const Field& field);
   void CheckSize(const Field& field);
   void CheckIgnoredSize(const Field& field);
-  void CheckNumericValue(const Field& field);
-  void CheckByteArrayValue(const Field& field);
   void CheckChecksumOverlap(const Field& field);
 
   std::vector<Finding>& findings_;
