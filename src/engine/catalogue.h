@@ -107,6 +107,12 @@ namespace pibgen {
     "{field}: its byte at offset {0} is overwritten by the checksum (the field covers offsets "    \
     "{1} to {2})",                                                                                 \
     "")                                                                                            \
+  /* Values a unit table or --set gives: refused where they would not encode as they say. */       \
+  X(kValueNotPlainDigits, "value-not-plain-digits", kError,                                        \
+    "A set value that is not written as decimal digits alone.",                                    \
+    "{field}: value {0:q} is not written as [{1:?}an optional minus sign and ]decimal digits "     \
+    "alone",                                                                                       \
+    "")                                                                                            \
   X(kCheckSummary, "check-summary", kNote, "The count of --check's findings.",                     \
     "{0:warning}, {1:error}", "")                                                                  \
   /* A conversion's steps after the read. */                                                       \
