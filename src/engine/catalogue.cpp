@@ -59,7 +59,7 @@ struct Where {
 bool Placeholder(std::string_view name, const Finding& finding, const Where& where,
                  std::string& out) {
   if (name == "field") {
-    out += Label(finding);
+    out += finding.subject.empty() ? Label(finding) : finding.subject;
     return true;
   }
   if (name == "n") {
@@ -139,6 +139,10 @@ std::string_view SeverityWord(Severity severity) {
   return "error";
 }
 
+Severity SeverityOf(const Finding& finding) {
+  return finding.refused ? Severity::kError : RowOf(finding.code).severity;
+}
+
 std::string MessageText(const Finding& finding) {
   return Fill(RowOf(finding.code).text, finding, {});
 }
@@ -155,7 +159,7 @@ std::string FindingLine(std::string_view path, const Finding& finding) {
     text += std::to_string(finding.line);
   }
   text += ": ";
-  text += SeverityWord(RowOf(finding.code).severity);
+  text += SeverityWord(SeverityOf(finding));
   text += ": ";
   text += MessageText(finding);
   text += '\n';

@@ -113,6 +113,52 @@ namespace pibgen {
     "{field}: value {0:q} is not written as [{1:?}an optional minus sign and ]decimal digits "     \
     "alone",                                                                                       \
     "")                                                                                            \
+  X(kSetNamesNoField, "set-names-no-field", kError, "--set names no field.",                       \
+    "no field is named {0:q}", "")                                                                 \
+  X(kSetNamesManyFields, "set-names-many-fields", kError, "--set names more than one field.",      \
+    "{0} fields are named {1:q}", "")                                                              \
+  X(kSetRepeated, "set-repeated", kError, "--set names the same field twice.",                     \
+    "--set names {0:q} more than once", "")                                                        \
+  X(kSetFill, "set-fill", kError, "A set value is for a fill field, which has none.",              \
+    "{field}: field {0} is a fill, which cannot be set", "")                                       \
+  X(kColumnNamesNoField, "column-names-no-field", kError,                                          \
+    "A unit column names no field and is not used in the destination pattern.",                    \
+    "{field}: no field is named {0:q}, and the destination pattern does not use it", "")           \
+  X(kColumnNamesManyFields, "column-names-many-fields", kError,                                    \
+    "A unit column names more than one field.", "{field}: {0} fields are named {1:q}", "")         \
+  X(kColumnRepeated, "column-repeated", kError, "Two unit columns have the same name.",            \
+    "{field}: the header names it twice", "")                                                      \
+  X(kColumnAlsoSet, "column-also-set", kError, "A field is set both by a column and by --set.",    \
+    "{field}: --set={0} sets the same field", "")                                                  \
+  X(kUnitsUnreadable, "cannot-read-units", kError, "The unit table cannot be read.",               \
+    "cannot read the unit table", "")                                                              \
+  X(kUnitsChanged, "units-changed", kError, "The unit table changed while it was read.",           \
+    "the unit table changed while it was read", "")                                                \
+  X(kUnitsNoHeader, "units-no-header", kError, "The unit table has no header row.",                \
+    "the unit table has no header row", "")                                                        \
+  X(kCsvStrayQuote, "csv-stray-quote", kError,                                                     \
+    "A quote inside an unquoted cell, or text after a quoted cell's closing quote.",               \
+    "a quote inside a cell that is not quoted, or text after a closing quote", "")                 \
+  X(kCsvOpenQuote, "csv-open-quote", kError, "A quoted cell not closed before the end.",           \
+    "a quoted cell is not closed before the end of the file", "")                                  \
+  X(kCsvCellCount, "csv-cell-count", kError, "A row with more or fewer cells than the header.",    \
+    "the row has {0:cell}, the header {1}", "")                                                    \
+  X(kPatternBrace, "pattern-brace", kError, "The destination pattern has an unmatched brace.",     \
+    "the destination pattern {0:q} has an unmatched brace; a brace itself is written twice", "")   \
+  X(kPatternUnknown, "pattern-unknown-column", kError,                                             \
+    "The destination pattern names a column the table lacks.",                                     \
+    "the destination pattern uses {0}, which is not a column of the unit table", "")               \
+  X(kPatternFixed, "pattern-fixed", kError,                                                        \
+    "A destination with no placeholder for a table of more than one unit.",                        \
+    "the destination {0:q} has no placeholder, so {1} units would share it", "")                   \
+  X(kPathCell, "path-cell", kError, "A cell used in a destination path is not a safe name.",       \
+    "{field}: {0:q} is used in the destination path, which takes letters, digits, '.', '_' and "   \
+    "'-' alone, and not \".\" or \"..\"",                                                          \
+    "")                                                                                            \
+  X(kDestinationTooLong, "destination-too-long", kError, "A unit's destination path is too long.", \
+    "the destination {0:q} is longer than any system takes", "")                                   \
+  X(kDestinationRepeated, "destination-repeated", kError, "Two units have the same destination.",  \
+    "the destination {0:q} is also line {1}'s", "")                                                \
   X(kCheckSummary, "check-summary", kNote, "The count of --check's findings.",                     \
     "{0:warning}, {1:error}", "")                                                                  \
   /* A conversion's steps after the read. */                                                       \
@@ -124,6 +170,13 @@ namespace pibgen {
     "read pib file fail", "")                                                                      \
   X(kCloseImage, "cannot-close-image", kError, "The image cannot be closed or put in place.",      \
     "close pib file fail", "")                                                                     \
+  /* Per-unit images, as they are written. */                                                      \
+  X(kImageWritten, "image-written", kNote, "A unit's image is in place.",                          \
+    "{0}: {1:byte}, [{2:?}checksum {2}][{2:!}no checksum]", "")                                    \
+  X(kImagesWritten, "images-written", kNote, "How many unit images were written.", "{0:image}",    \
+    "")                                                                                            \
+  X(kUnitNotWritten, "unit-not-written", kError, "A unit's image could not be written.",           \
+    "{0}:{1}: the image {2:q} was not written; the {3:image} before it are in place", "")          \
   /* Standard output failed: nothing more can be said there, so the wording is empty. */           \
   X(kOutputLost, "output-lost", kError,                                                            \
     "Standard output could not be written (a full disk, an I/O error).",                           \
@@ -168,6 +221,16 @@ namespace pibgen {
     "--format must be text, json or sarif, not {0:q}", "")                                         \
   X(kSarifNeedsCheck, "sarif-needs-check", kError, "--format=sarif without --check.",              \
     "--format=sarif needs --check", "")                                                            \
+  X(kUnitsNeedSwitches, "units-need-switches", kError, "--units without -S and -D.",               \
+    "--units needs -S<description> and -D<destination pattern>", "")                               \
+  X(kSetNeedsConversion, "set-needs-a-conversion", kError, "--set with another mode.",             \
+    "--set needs a conversion; it cannot go with --check, --verify or --decode", "")               \
+  X(kSetNeedsValue, "set-needs-a-value", kError, "--set without NAME=VALUE.",                      \
+    "--set needs NAME=VALUE, not {0:q}", "")                                                       \
+  X(kManifestNeedsUnits, "manifest-needs-units", kError, "--manifest without --units.",            \
+    "--manifest needs --units", "")                                                                \
+  X(kManifestNotWritten, "manifest-not-written", kError, "The manifest could not be written.",     \
+    "the manifest {0:q} could not be written", "")                                                 \
   /* Windows, before anything runs. */                                                             \
   X(kModuleHandleFailed, "no-module-handle", kError, "The program's own module is not found.",     \
     "Fatal Error: GetModuleHandle failed", "")                                                     \
@@ -210,7 +273,17 @@ struct Finding {
   bool named = false;  // whether that field has a "name" attribute, which name then holds
   std::string name;
   std::vector<std::string> values;
+  // What {field} writes instead of the field's number and name, such as "column serial" for a
+  // cell of a unit table.
+  std::string subject;
+  // A finding of a file other than the mode's own (a unit table's); empty for the mode's own.
+  std::string file;
+  // Refused where it would only be warned of: a value a unit table or --set gives.
+  bool refused = false;
 };
+
+// The severity a finding is reported with: its code's, or an error where it was refused.
+Severity SeverityOf(const Finding& finding);
 
 // The finding in its code's wording, and in the other one (the file is the description's).
 std::string MessageText(const Finding& finding);
