@@ -2,7 +2,7 @@
 # Installs what building pibgen needs on Debian 12; with --tests, also what its tests, fuzz
 # targets, benchmarks and packaging checks need. Safe to run again.
 set -euo pipefail
-packages=(cmake make g++ libxml2-dev libattr1-dev nlohmann-json3-dev)
+packages=(cmake make g++ libxml2-dev libattr1-dev nettle-dev nlohmann-json3-dev)
 case "${1:-}" in
   "") ;;
   --tests)

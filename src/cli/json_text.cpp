@@ -46,7 +46,7 @@ void AppendFinding(std::string& out, const Finding& finding, std::string_view fi
                    std::string_view message) {
   out += '{';
   AppendText(out, "code", RowOf(finding.code).id);
-  AppendText(out, "severity", SeverityWord(RowOf(finding.code).severity));
+  AppendText(out, "severity", SeverityWord(SeverityOf(finding)));
   AppendText(out, "file", file);
   if (finding.line > 0) {
     AppendNumber(out, "line", finding.line);

@@ -14,6 +14,9 @@ constexpr PathOption kModes[] = {
 };
 constexpr std::string_view kLayout = "--layout=";
 constexpr std::string_view kFormat = "--format=";
+constexpr std::string_view kUnits = "--units=";
+constexpr std::string_view kManifest = "--manifest=";
+constexpr std::string_view kSet = "--set=";
 
 }  // namespace
 
@@ -26,6 +29,9 @@ LongOptions ReadLongOptions(int count, const char* const* arguments) {
     if (argument == "--version") options.version = true;
     if (argument.starts_with(kLayout)) options.layout = argument.substr(kLayout.size());
     if (argument.starts_with(kFormat)) options.format = argument.substr(kFormat.size());
+    if (argument.starts_with(kUnits)) options.units = argument.substr(kUnits.size());
+    if (argument.starts_with(kManifest)) options.manifest = argument.substr(kManifest.size());
+    if (argument.starts_with(kSet)) options.sets.push_back(argument.substr(kSet.size()));
     for (const PathOption& option : kModes) {
       if (argument.starts_with(option.prefix)) {
         options.mode = option.mode;

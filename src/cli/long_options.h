@@ -2,13 +2,15 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace pibgen {
 
 // What the long options ask for, read in one pass over arguments 1 to count - 1 (argument 0,
 // the program's own path, is never an option). Only these exact forms count: "--help",
-// "--version", and "--check=", "--verify=", "--decode=" and "--layout=" each followed by a
-// path, and "--format=" followed by its value (everything after the '='). "--helpx", "--version=1",
+// "--version", and "--check=", "--verify=", "--decode=", "--layout=", "--units=" and "--manifest="
+// each followed by a path, and "--format=" and "--set=" followed by a value (everything after the
+// '='). "--helpx", "--version=1",
 // "--HELP", "--check" and every other argument starting with "--" are ignored, and so are the
 // single letters "-h" and "-V".
 struct LongOptions {
@@ -26,6 +28,13 @@ struct LongOptions {
 
   // The last --format=: how --check, --verify and --decode print what they found.
   std::optional<std::string_view> format;
+
+  // The last --units=: a table of units, one image each, for a conversion or --check.
+  std::optional<std::string_view> units;
+  // The last --manifest=: where the record of a table's images goes.
+  std::optional<std::string_view> manifest;
+  // Every --set=, in order: NAME=VALUE, the value a named field takes.
+  std::vector<std::string_view> sets;
 };
 
 LongOptions ReadLongOptions(int count, const char* const* arguments);

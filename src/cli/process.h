@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/text_sink.h"
@@ -25,5 +26,10 @@ enum class OutputWrite {
 
 // Writes all size bytes to standard output, waiting for it where it is full for now.
 OutputWrite WriteStandardOutput(const char* data, size_t size);
+
+// Whether standard error is a terminal, where a progress line may be shown.
+bool StandardErrorIsTerminal();
+// Writes text to standard error as far as it takes it; a progress line, never a result.
+void WriteStandardError(std::string_view text);
 
 }  // namespace pibgen

@@ -59,4 +59,15 @@ OutputWrite WriteStandardOutput(const char* data, size_t left) {
   return OutputWrite::kWritten;
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void WriteStandardError(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
 }  // namespace pibgen

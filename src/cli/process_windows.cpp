@@ -83,4 +83,20 @@ OutputWrite WriteStandardOutput(const char* data, size_t size) {
   return reader_gone ? OutputWrite::kReaderGone : OutputWrite::kFailed;
 }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void WriteStandardError(std::string_view text) {
+  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
+  DWORD mode = 0;
+  if (::GetConsoleMode(error, &mode)) {
+    WriteConsole(error, text.data(), text.size());
+  } else {
+    file::WriteAll(error, text.data(), text.size());
+  }
+}
+
 }  // namespace pibgen

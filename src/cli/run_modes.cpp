@@ -3,6 +3,7 @@
 #include "check/check_description.h"
 #include "cli/check_output.h"
 #include "cli/decode_output.h"
+#include "cli/units_output.h"
 #include "cli/verify_output.h"
 #include "decode/decode_image.h"
 #include "verify/verify_image.h"
@@ -34,6 +35,13 @@ int RunDecode(const std::string& path, const std::string& layout, OutputFormat f
               file::FileSystem& file_system, TextSink& out) {
   DecodePrinter printer(path, layout, format, out, file_system.CreateScratchFile());
   return printer.Finish(DecodeImage(path, layout, file_system, printer)) ? 0 : 1;
+}
+
+int RunUnits(const UnitsRequest& request, OutputFormat format,
+             const std::optional<std::string>& manifest, file::FileSystem& file_system,
+             TextSink& out) {
+  UnitsPrinter printer(request, format, out, file_system, manifest);
+  return printer.Finish(WriteUnitImages(request, file_system, printer)) ? 0 : 1;
 }
 
 }  // namespace pibgen

@@ -7,6 +7,7 @@
 #include "cli/output_format.h"
 #include "file/file_system.h"
 #include "format/text_sink.h"
+#include "units/write_unit_images.h"
 
 namespace pibgen {
 
@@ -19,5 +20,9 @@ int RunVerify(const std::string& image, std::optional<std::string_view> layout, 
               file::FileSystem& file_system, TextSink& out);
 int RunDecode(const std::string& image, const std::string& layout, OutputFormat format,
               file::FileSystem& file_system, TextSink& out);
+// A table of units, one image each; with a manifest, the record of the images written.
+int RunUnits(const UnitsRequest& request, OutputFormat format,
+             const std::optional<std::string>& manifest, file::FileSystem& file_system,
+             TextSink& out);
 
 }  // namespace pibgen

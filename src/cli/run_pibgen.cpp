@@ -26,6 +26,51 @@ int Convert(int count, const char* const* arguments, file::FileSystem& file_syst
   return 1;
 }
 
+// Holds what the switches' parsing prints, for a run whose output is not a trace.
+class HeldLines final : public TextSink {
+ public:
+  void Print(std::string_view text) override { text_ += text; }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// A table of units from -S and -D, the --set values applying to every unit.
+int Units(int count, const char* const* arguments, const LongOptions& options, OutputFormat format,
+          file::FileSystem& file_system, TextSink& out) {
+  HeldLines switches;
+  const CommandLine command_line = ParseCommandLine(count, arguments, switches);
+  if (!command_line.usable) {
+    out.Print(switches.Text());
+    return 1;
+  }
+  if (command_line.source.empty() || command_line.destination.empty()) {
+    out.Print(Line(Code::kUnitsNeedSwitches));
+    return 1;
+  }
+  UnitsRequest request;
+  request.description = command_line.source;
+  request.pattern = command_line.destination;
+  request.table = std::string(*options.units);
+  request.digests = format == OutputFormat::kJson || options.manifest.has_value();
+  for (const std::string_view set : options.sets) {
+    const size_t equals = set.find('=');
+    if (equals == std::string_view::npos) {
+      Finding finding;
+      finding.code = Code::kSetNeedsValue;
+      finding.values = {std::string(set)};
+      out.Print(MessageText(finding) + "\n");
+      return 1;
+    }
+    request.sets.push_back(
+        {std::string(set.substr(0, equals)), std::string(set.substr(equals + 1))});
+  }
+  std::optional<std::string> manifest;
+  if (options.manifest) manifest = std::string(*options.manifest);
+  return RunUnits(request, format, manifest, file_system, out);
+}
+
 // The format --format= names, or nothing (printed why) for a value that is none.
 std::optional<OutputFormat> FormatNamed(std::string_view name, TextSink& out) {
   if (name == "text") return OutputFormat::kText;
@@ -53,8 +98,20 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
     out.Print(Line(Code::kLayoutNeedsAMode));
     return 1;
   }
-  // A conversion's output is its trace, which has one form only.
-  if (options.format && options.mode == Mode::kConvert) {
+  if (!options.sets.empty() && options.mode != Mode::kConvert) {
+    out.Print(Line(Code::kSetNeedsConversion));
+    return 1;
+  }
+  if (options.manifest && !(options.units && options.mode == Mode::kConvert)) {
+    out.Print(Line(Code::kManifestNeedsUnits));
+    return 1;
+  }
+  if (options.units && options.mode != Mode::kConvert && options.mode != Mode::kCheck) {
+    out.Print(Line(Code::kUnitsNeedSwitches));
+    return 1;
+  }
+  // A conversion's output is its trace, which has one form only; a table's is a list.
+  if (options.format && options.mode == Mode::kConvert && !options.units) {
     out.Print(Line(Code::kFormatNeedsAMode));
     return 1;
   }
@@ -70,6 +127,7 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
   }
   switch (options.mode) {
     case Mode::kConvert:
+      if (options.units) return Units(count, arguments, options, format, file_system, out);
       break;
     case Mode::kCheck:
       return RunCheck(path, format, file_system, out);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/failure.h"
 #include "file/file_system.h"
 #include "format/checksum.h"
-#include "engine/failure.h"
 #include "format/field_codec.h"
 
 namespace pibgen {
