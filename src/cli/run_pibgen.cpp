@@ -15,12 +15,14 @@
 namespace pibgen {
 namespace {
 
-int Convert(int count, const char* const* arguments, file::FileSystem& file_system, TextSink& out) {
+int Convert(int count, const char* const* arguments, std::span<const SetValue> sets,
+            file::FileSystem& file_system, TextSink& out) {
   const CommandLine command_line = ParseCommandLine(count, arguments, out);
   if (!command_line.usable) return 1;
   const ConversionOutcome outcome =
-      ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out);
+      ReadXMLToPIBFile(command_line.source, command_line.destination, file_system, out, sets);
   if (outcome) return 0;
+  for (const Finding& refusal : outcome.refusals) out.Print(MessageText(refusal) + "\n");
   out.Print(ConversionMessage(outcome.failure, command_line.source));
   out.Print(Line(Code::kConversionFailed));
   return 1;
@@ -35,6 +37,22 @@ class HeldLines final : public TextSink {
  private:
   std::string text_;
 };
+
+// The --set values, NAME=VALUE each; false (printed why) for one without '='.
+bool SetValues(const LongOptions& options, TextSink& out, std::vector<SetValue>& sets) {
+  for (const std::string_view set : options.sets) {
+    const size_t equals = set.find('=');
+    if (equals == std::string_view::npos) {
+      Finding finding;
+      finding.code = Code::kSetNeedsValue;
+      finding.values = {std::string(set)};
+      out.Print(MessageText(finding) + "\n");
+      return false;
+    }
+    sets.push_back({std::string(set.substr(0, equals)), std::string(set.substr(equals + 1))});
+  }
+  return true;
+}
 
 // A table of units from -S and -D, the --set values applying to every unit.
 int Units(int count, const char* const* arguments, const LongOptions& options, OutputFormat format,
@@ -140,7 +158,9 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
       }
       return RunDecode(path, std::string(*options.layout), format, file_system, out);
   }
-  return Convert(count, arguments, file_system, out);
+  std::vector<SetValue> sets;
+  if (!SetValues(options, out, sets)) return 1;
+  return Convert(count, arguments, sets, file_system, out);
 }
 
 }  // namespace

@@ -202,6 +202,7 @@ Finding FindingOf(const Failure& failure) {
     case FailureKind::kNone:
     case FailureKind::kLoad:
     case FailureKind::kStopped:
+    case FailureKind::kValueRefused:
       break;
   }
   switch (failure.read) {
@@ -233,7 +234,10 @@ Finding FindingOf(const Failure& failure) {
 }
 
 std::string ConversionMessage(const Failure& failure, std::string_view source) {
-  if (failure.kind == FailureKind::kOutputLost) return {};
+  // Lost output cannot be told of; refused values were told of one by one.
+  if (failure.kind == FailureKind::kOutputLost || failure.kind == FailureKind::kValueRefused) {
+    return {};
+  }
   return OtherText(FindingOf(failure), source) + "\n";
 }
 

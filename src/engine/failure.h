@@ -20,6 +20,7 @@ enum class FailureKind {
   kReadImage,     // read back,
   kCloseImage,    // or closed and put in place
   kOutputLost,    // the trace did not reach standard output, where nothing more can be said
+  kValueRefused,  // a value --set gives is refused; the conversion's findings say why
 };
 
 struct Failure {

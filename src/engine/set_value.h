@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,6 +10,12 @@
 #include "format/field_codec.h"
 
 namespace pibgen {
+
+// A value --set gives: the field named name takes value as its value text.
+struct SetValue {
+  std::string name;
+  std::string value;
+};
 
 // Where a value given for a field came from, for the findings about it: subject stands for the
 // field ("column serial", "--set=serial"), file and line for the unit table's row (empty and 0

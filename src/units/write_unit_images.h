@@ -7,15 +7,10 @@
 
 #include "engine/catalogue.h"
 #include "engine/failure.h"
+#include "engine/set_value.h"
 #include "file/file_system.h"
 
 namespace pibgen {
-
-// A value --set gives: the field named name takes value as its value text.
-struct SetValue {
-  std::string name;
-  std::string value;
-};
 
 // Images for a table of units from one description.
 struct UnitsRequest {
