@@ -1,6 +1,5 @@
 #include "engine/csv_rows.h"
 
-#include <cstring>
 
 namespace pibgen {
 namespace {
@@ -43,21 +42,29 @@ CsvRows::Result CsvRows::Next(std::vector<std::string>& cells, uint32_t* line) {
     *line = line_;
     return stopped_;
   }
+  std::string cell;
   if (!started_) {
     started_ = true;
-    static constexpr char kMark[] = "\xEF\xBB\xBF";
-    if (Peek() >= 0 && size_ - at_ >= 3 && std::memcmp(buffer_.get() + at_, kMark, 3) == 0)
-      at_ += 3;
+    // The byte-order mark, byte by byte, since it may straddle two reads; bytes that begin
+    // like it but are not it start the first cell.
+    static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+    for (const unsigned char byte : kMark) {
+      if (Peek() != byte) break;
+      cell += static_cast<char>(Get());
+    }
+    if (cell.size() == sizeof kMark) cell.clear();
   }
   *line = line_;
+  const uint32_t start = line_;
+  // A quote left open is told where its row starts; anything else where the reading stopped.
   const auto stop = [&](Result result) {
     stopped_ = result;
     cells.clear();
+    if (result == Result::kOpenQuote) line_ = start;
     *line = line_;
     return result;
   };
-  if (Peek() == kEnd) return stop(Result::kEnd);
-  std::string cell;
+  if (cell.empty() && Peek() == kEnd) return stop(Result::kEnd);
   for (;;) {
     int c = Get();
     if (c == '"' && cell.empty()) {
