@@ -160,7 +160,7 @@ class UnitsRun {
     Unit unit;
     while (rows_.Next(unit, refusals)) {
       ++units_;
-      if (!rows_.Check(unit, refusals)) continue;
+      if (!rows_.Check(unit, refusals) || !pattern_.HasPlaceholder()) continue;
       if (const uint32_t line = destinations.Add(unit.path, unit.line)) {
         Finding finding;
         finding.code = Code::kDestinationRepeated;
