@@ -12,7 +12,9 @@ namespace pibgen {
 std::string_view HelpText() {
   // The command line; the types and the checksum rule follow from the format's own facts.
   constexpr std::string_view kCommands =
-      "Usage: pibgen -S<description.xml> -D<image.bin>\n"
+      "Usage: pibgen -S<description.xml> -D<image.bin> [--set=NAME=VALUE ...]\n"
+      "       pibgen -S<description.xml> -D<pattern> --units=<table.csv>\n"
+      "              [--set=NAME=VALUE ...] [--manifest=<file>] [--format=json]\n"
       "       pibgen --check=<description.xml> [--format=text|json|sarif]\n"
       "       pibgen --verify=<image.bin> [--layout=<description.xml>] [--format=json]\n"
       "       pibgen --decode=<image.bin> --layout=<description.xml> [--format=json]\n"
@@ -34,6 +36,12 @@ std::string_view HelpText() {
       "  --decode=<path>  with --layout=<path>, print a description that converts\n"
       "                   to the image byte for byte, or why none can (exit 1)\n"
       "  --format=<f>     text (default); json, or sarif for --check: one document\n"
+      "  --set=NAME=VALUE the field named NAME takes VALUE, which must encode as it\n"
+      "                   reads; refused otherwise\n"
+      "  --units=<path>   a CSV table, one image per row: a column per field name,\n"
+      "                   -D a pattern of {COLUMN} and {row}; every row is checked\n"
+      "                   before any image is written\n"
+      "  --manifest=<path> with --units, a JSON line per image written\n"
       "\n"
       "The path follows the letter in the same argument. The letter may be either\n"
       "case, '/' may stand for '-', and the last -S or -D wins.\n"
