@@ -11,9 +11,11 @@ constexpr PathOption kModes[] = {
     {"--check=", LongOptions::Mode::kCheck},
     {"--verify=", LongOptions::Mode::kVerify},
     {"--decode=", LongOptions::Mode::kDecode},
+    {"--diff=", LongOptions::Mode::kDiff},
 };
 constexpr std::string_view kLayout = "--layout=";
 constexpr std::string_view kFormat = "--format=";
+constexpr std::string_view kWith = "--with=";
 
 }  // namespace
 
@@ -25,6 +27,7 @@ LongOptions ReadLongOptions(int count, const char* const* arguments) {
     if (argument == "--help") options.help = true;
     if (argument == "--version") options.version = true;
     if (argument.starts_with(kLayout)) options.layout = argument.substr(kLayout.size());
+    if (argument.starts_with(kWith)) options.with = argument.substr(kWith.size());
     if (argument.starts_with(kFormat)) options.format = argument.substr(kFormat.size());
     for (const PathOption& option : kModes) {
       if (argument.starts_with(option.prefix)) {
