@@ -89,7 +89,8 @@ DiffResult DiffImages(const std::string& old_path, const std::string& new_path,
       SideOf(Code::kOldImage, old_path, old_image.Length(), walk.OldStored(), walk.OldComputed());
   result.new_side =
       SideOf(Code::kNewImage, new_path, new_image.Length(), walk.NewStored(), walk.NewComputed());
-  result.same = result.ranges == 0 && result.changed == 0 && result.findings.empty();
+  result.same = result.ranges == 0 && result.changed == 0 && result.findings.empty() &&
+                old_image.Length() == new_image.Length();
   if (result.same) {
     Finding same;
     same.code = Code::kImagesSame;

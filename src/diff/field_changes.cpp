@@ -56,7 +56,9 @@ bool FieldChanges::Visit(const Field& field) {
     ShowFromFirst(segment);
   }
   if (walk_.Failed()) return false;
-  if (differing_ > 0 || in_old != in_new) Report(field, in_old, in_new);
+  // Past the shorter image's end a field differs even where both images end inside it.
+  const bool uneven = std::min(end, old_length_) != std::min(end, new_length_);
+  if (differing_ > 0 || in_old != in_new || uneven) Report(field, in_old, in_new);
   return true;
 }
 

@@ -12,7 +12,8 @@ namespace pibgen {
 
 // Each field of a layout against both images, as the layout is read: the walk is taken up to
 // the field's end and the field handed to the sink if its bytes differ (the checksum byte, at
-// offset 2, is compared on its own) or it lies past the end of one image but not the other.
+// offset 2, is compared on its own) or it holds bytes past the end of one image that the
+// other has.
 class FieldChanges final : public LayoutPass {
  public:
   FieldChanges(ImagePairWalk& walk, uint64_t old_length, uint64_t new_length, DiffSink& sink)

@@ -103,6 +103,9 @@ TEST(DiffImages, FindsWhatDiffersAcrossHolesBlocksAndEnds) {
   const char* const long_field =
       "<pib><f name='head'><type>System.Byte[]</type><size>8</size></f>"
       "<f name='blob'><type>System.Byte[]</type><size>100</size></f></pib>";
+  const char* const two_fields =
+      "<pib><f><type>System.Byte[]</type><size>6</size></f>"
+      "<f name='tail'><type>System.Byte[]</type><size>4</size></f></pib>";
   const Case cases[] = {
       {"a hole in one image, stored zeros in the other",
        {"abcd\1\1\1\1ijkl", 4, 8},
@@ -134,6 +137,14 @@ TEST(DiffImages, FindsWhatDiffersAcrossHolesBlocksAndEnds) {
        nullptr,
        {"offset 6, 2 bytes: old missing, new 67 68"},
        {},
+       true,
+       false},
+      {"a field past both ends, which the images reach unevenly",
+       {"abcdefgh"},
+       {"abcdefghi"},
+       two_fields,
+       {"field 2 (\"tail\") at offset 6, 4 bytes, System.Byte[]: old missing, new missing"},
+       {0},
        true,
        false},
       {"a read that fails", {"abcdefgh"}, {"abcdefgh", 0, 0, 4}, nullptr, {}, {}, false, false},
