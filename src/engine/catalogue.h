@@ -180,8 +180,9 @@ namespace pibgen {
   /* The command line, before anything runs. */                                                    \
   X(kPathTooLong, "path-too-long", kError, "A path is longer than any system takes.",              \
     "argument {0}: path too long ({1} characters at most)", "")                                    \
-  X(kLayoutNeedsAMode, "layout-needs-a-mode", kError, "--layout without --decode or --verify.",    \
-    "--layout needs --decode=IMAGE or --verify=IMAGE", "")                                         \
+  X(kLayoutNeedsAMode, "layout-needs-a-mode", kError,                                              \
+    "--layout without --decode, --verify or --diff.",                                              \
+    "--layout needs --decode=IMAGE, --verify=IMAGE or --diff=IMAGE", "")                           \
   X(kDecodeNeedsALayout, "decode-needs-a-layout", kError, "--decode without --layout.",            \
     "--decode needs --layout=DESCRIPTION", "")                                                     \
   X(kDiffNeedsWith, "diff-needs-with", kError, "--diff without --with.",                           \
@@ -189,7 +190,7 @@ namespace pibgen {
   X(kWithNeedsDiff, "with-needs-diff", kError, "--with without --diff.",                           \
     "--with needs --diff=IMAGE", "")                                                               \
   X(kFormatNeedsAMode, "format-needs-a-mode", kError, "--format with a conversion.",               \
-    "--format needs --check, --verify or --decode; a conversion prints text only", "")             \
+    "--format needs --check, --verify, --decode or --diff; a conversion prints text only", "")     \
   X(kUnknownFormat, "unknown-format", kError, "--format is none of text, json and sarif.",         \
     "--format must be text, json or sarif, not {0:q}", "")                                         \
   X(kSarifNeedsCheck, "sarif-needs-check", kError, "--format=sarif without --check.",              \
