@@ -7,7 +7,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.20)
 endif()
 # The modes, siblings above the engine: a new mode is a folder under src/ and a name here.
-set(PIBGEN_MODES convert check verify decode units)
+set(PIBGEN_MODES convert check verify decode diff units)
 string(REPLACE ";" " " modes_text "${PIBGEN_MODES}")
 set(below_modes "engine format xml file")
 set(pibgen_layers_allowed "format: format" "file: file" "xml: xml file" "engine: ${below_modes}")

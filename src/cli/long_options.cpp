@@ -11,12 +11,14 @@ constexpr PathOption kModes[] = {
     {"--check=", LongOptions::Mode::kCheck},
     {"--verify=", LongOptions::Mode::kVerify},
     {"--decode=", LongOptions::Mode::kDecode},
+    {"--diff=", LongOptions::Mode::kDiff},
 };
 constexpr std::string_view kLayout = "--layout=";
 constexpr std::string_view kFormat = "--format=";
 constexpr std::string_view kUnits = "--units=";
 constexpr std::string_view kManifest = "--manifest=";
 constexpr std::string_view kSet = "--set=";
+constexpr std::string_view kWith = "--with=";
 
 }  // namespace
 
@@ -28,6 +30,7 @@ LongOptions ReadLongOptions(int count, const char* const* arguments) {
     if (argument == "--help") options.help = true;
     if (argument == "--version") options.version = true;
     if (argument.starts_with(kLayout)) options.layout = argument.substr(kLayout.size());
+    if (argument.starts_with(kWith)) options.with = argument.substr(kWith.size());
     if (argument.starts_with(kFormat)) options.format = argument.substr(kFormat.size());
     if (argument.starts_with(kUnits)) options.units = argument.substr(kUnits.size());
     if (argument.starts_with(kManifest)) options.manifest = argument.substr(kManifest.size());

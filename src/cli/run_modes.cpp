@@ -3,9 +3,11 @@
 #include "check/check_description.h"
 #include "cli/check_output.h"
 #include "cli/decode_output.h"
+#include "cli/diff_output.h"
 #include "cli/units_output.h"
 #include "cli/verify_output.h"
 #include "decode/decode_image.h"
+#include "diff/diff_images.h"
 #include "verify/verify_image.h"
 #include "verify/verify_with_layout.h"
 
@@ -35,6 +37,15 @@ int RunDecode(const std::string& path, const std::string& layout, OutputFormat f
               file::FileSystem& file_system, TextSink& out) {
   DecodePrinter printer(path, layout, format, out, file_system.CreateScratchFile());
   return printer.Finish(DecodeImage(path, layout, file_system, printer)) ? 0 : 1;
+}
+
+int RunDiff(const std::string& old_image, const std::string& new_image,
+            const std::optional<std::string>& layout, OutputFormat format,
+            file::FileSystem& file_system, TextSink& out) {
+  DiffPrinter printer(old_image, new_image, layout, format, out, file_system.CreateScratchFile());
+  const DiffResult result = DiffImages(old_image, new_image, layout, file_system, printer);
+  if (!printer.Finish(result) || !result.compared) return 2;
+  return result.same ? 0 : 1;
 }
 
 int RunUnits(const UnitsRequest& request, OutputFormat format,

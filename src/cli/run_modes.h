@@ -25,4 +25,10 @@ int RunUnits(const UnitsRequest& request, OutputFormat format,
              const std::optional<std::string>& manifest, file::FileSystem& file_system,
              TextSink& out);
 
+// --diff: compares two images, byte by byte or with the layout field by field, and returns
+// the exit status as cmp has it: 0 the same, 1 they differ, 2 they could not be compared.
+int RunDiff(const std::string& old_image, const std::string& new_image,
+            const std::optional<std::string>& layout, OutputFormat format,
+            file::FileSystem& file_system, TextSink& out);
+
 }  // namespace pibgen

@@ -110,9 +110,17 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
   }
   using Mode = LongOptions::Mode;
   const std::string path(options.path);
-  // A layout only means something to --decode and --verify; elsewhere it is a mistake that
-  // must not pass silently.
-  if (options.layout && options.mode != Mode::kDecode && options.mode != Mode::kVerify) {
+  // --diff answers as cmp does: 2 for anything that keeps it from comparing, a command line
+  // it cannot use included.
+  const int refused = options.mode == Mode::kDiff ? 2 : 1;
+  if (options.with && options.mode != Mode::kDiff) {
+    out.Print(Line(Code::kWithNeedsDiff));
+    return 1;
+  }
+  // A layout only means something to --decode, --verify and --diff; elsewhere it is a mistake
+  // that must not pass silently.
+  if (options.layout && options.mode != Mode::kDecode && options.mode != Mode::kVerify &&
+      options.mode != Mode::kDiff) {
     out.Print(Line(Code::kLayoutNeedsAMode));
     return 1;
   }
@@ -136,12 +144,12 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
   OutputFormat format = OutputFormat::kText;
   if (options.format) {
     const std::optional<OutputFormat> named = FormatNamed(*options.format, out);
-    if (!named) return 1;
+    if (!named) return refused;
     format = *named;
   }
   if (format == OutputFormat::kSarif && options.mode != Mode::kCheck) {
     out.Print(Line(Code::kSarifNeedsCheck));
-    return 1;
+    return refused;
   }
   switch (options.mode) {
     case Mode::kConvert:
@@ -157,6 +165,15 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
         return 1;
       }
       return RunDecode(path, std::string(*options.layout), format, file_system, out);
+    case Mode::kDiff: {
+      if (!options.with) {
+        out.Print(Line(Code::kDiffNeedsWith));
+        return 2;
+      }
+      std::optional<std::string> layout;
+      if (options.layout) layout.emplace(*options.layout);
+      return RunDiff(path, std::string(*options.with), layout, format, file_system, out);
+    }
   }
   std::vector<SetValue> sets;
   if (!SetValues(options, out, sets)) return 1;

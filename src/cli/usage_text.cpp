@@ -13,11 +13,12 @@ std::string_view HelpText() {
   // The command line; the types and the checksum rule follow from the format's own facts.
   constexpr std::string_view kCommands =
       "Usage: pibgen -S<description.xml> -D<image.bin> [--set=NAME=VALUE ...]\n"
-      "       pibgen -S<description.xml> -D<pattern> --units=<table.csv>\n"
-      "              [--set=NAME=VALUE ...] [--manifest=<file>] [--format=json]\n"
+      "       pibgen -S<description.xml> -D<pattern> --units=<table.csv> [--set=...]\n"
+      "              [--manifest=<file>] [--format=json]\n"
       "       pibgen --check=<description.xml> [--format=text|json|sarif]\n"
       "       pibgen --verify=<image.bin> [--layout=<description.xml>] [--format=json]\n"
       "       pibgen --decode=<image.bin> --layout=<description.xml> [--format=json]\n"
+      "       pibgen --diff=<old.bin> --with=<new.bin> [--layout=<description.xml>]\n"
       "       pibgen --help | --version\n"
       "\n"
       "Builds a PIB image from an XML description: the fields encoded one after\n"
@@ -35,18 +36,15 @@ std::string_view HelpText() {
       "                   --layout=<path>, list the fields that differ from its image\n"
       "  --decode=<path>  with --layout=<path>, print a description that converts\n"
       "                   to the image byte for byte, or why none can (exit 1)\n"
+      "  --diff=<old>     with --with=<new>: bytes (or --layout fields) that differ\n"
       "  --format=<f>     text (default); json, or sarif for --check: one document\n"
-      "  --set=NAME=VALUE the field named NAME takes VALUE, which must encode as it\n"
-      "                   reads; refused otherwise\n"
-      "  --units=<path>   a CSV table, one image per row: a column per field name,\n"
-      "                   -D a pattern of {COLUMN} and {row}; every row is checked\n"
-      "                   before any image is written\n"
-      "  --manifest=<path> with --units, a JSON line per image written\n"
+      "  --set=N=V        field N takes value V, refused unless it encodes as it reads\n"
+      "  --units=<path>   a CSV row per image, a column per field name; -D holds\n"
+      "                   {COLUMN} and {row}; every row checked before any write\n"
+      "  --manifest=<f>   with --units: a JSON line for each image written\n"
       "\n"
       "The path follows the letter in the same argument. The letter may be either\n"
       "case, '/' may stand for '-', and the last -S or -D wins.\n"
-      "\n"
-      "Example:  pibgen -Sfields.xml -Dimage.bin\n"
       "\n"
       "Field types (the <type> text; multi-byte values are little-endian):\n";
   // Each type's name, then its width in a column after the longest name.
@@ -68,8 +66,8 @@ std::string_view HelpText() {
     help.append(" becomes the top byte of the CRC-32 of bytes ");
     help.append(std::to_string(kChecksumOffset + 1)).append(" to the end.\n\n");
     return help.append(
-        "Exit status: 0 on success, 1 on any failure; the reason is printed on\n"
-        "standard output. See pibgen(1) for the format and every message.\n");
+        "Exit status: 0 on success, 1 on failure (--diff: 0 same, 1 differ, 2 not\n"
+        "compared); the reason goes to standard output. pibgen(1) has every message.\n");
   }();
   return text;
 }

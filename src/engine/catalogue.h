@@ -208,15 +208,42 @@ namespace pibgen {
   X(kCannotHoldOutput, "cannot-hold-output", kError,                                               \
     "The output cannot be held in a scratch file until it is complete.",                           \
     "the output cannot be held in a scratch file until it is complete", "")                        \
+  /* --diff: both images, then what differs between them. */                                       \
+  X(kOldImage, "old-image", kNote, "The first image of --diff: its length and checksum.",          \
+    "old {0}: {1:byte}[, checksum {2}][{3:?} (ok)][ (mismatch: computed {4})][{2:!}, no "          \
+    "checksum]",                                                                                   \
+    "")                                                                                            \
+  X(kNewImage, "new-image", kNote, "The second image of --diff: its length and checksum.",         \
+    "new {0}: {1:byte}[, checksum {2}][{3:?} (ok)][ (mismatch: computed {4})][{2:!}, no "          \
+    "checksum]",                                                                                   \
+    "")                                                                                            \
+  X(kFieldChanged, "field-changed", kError, "A field differs between the two images.",             \
+    "{field} at offset {0}, {1:byte}[, {2}]: [{3:byte differs|bytes differ}, the first at offset " \
+    "{4}: ]old [{5}][{5:!}missing], new [{6}][{6:!}missing]",                                      \
+    "")                                                                                            \
+  X(kRangeDiffers, "range-differs", kError, "A run of bytes differs between the two images.",      \
+    "offset {0}, {1:byte}: old [{2}][{2:!}missing], new [{3}][{3:!}missing]", "")                  \
+  X(kMoreRanges, "more-ranges", kNote, "More runs of bytes differ than are listed.",               \
+    "{0:more range differs|more ranges differ}, not listed", "")                                   \
+  X(kChecksumChanged, "checksum-changed", kError,                                                  \
+    "The checksum byte differs between the two images.",                                           \
+    "checksum byte at offset {0}: old {1}, new {2}", "")                                           \
+  X(kImagesSame, "images-same", kNote, "The two images are the same.", "the images are the same",  \
+    "")                                                                                            \
   /* The command line, before anything runs. */                                                    \
   X(kPathTooLong, "path-too-long", kError, "A path is longer than any system takes.",              \
     "argument {0}: path too long ({1} characters at most)", "")                                    \
-  X(kLayoutNeedsAMode, "layout-needs-a-mode", kError, "--layout without --decode or --verify.",    \
-    "--layout needs --decode=IMAGE or --verify=IMAGE", "")                                         \
+  X(kLayoutNeedsAMode, "layout-needs-a-mode", kError,                                              \
+    "--layout without --decode, --verify or --diff.",                                              \
+    "--layout needs --decode=IMAGE, --verify=IMAGE or --diff=IMAGE", "")                           \
   X(kDecodeNeedsALayout, "decode-needs-a-layout", kError, "--decode without --layout.",            \
     "--decode needs --layout=DESCRIPTION", "")                                                     \
+  X(kDiffNeedsWith, "diff-needs-with", kError, "--diff without --with.",                           \
+    "--diff needs --with=IMAGE", "")                                                               \
+  X(kWithNeedsDiff, "with-needs-diff", kError, "--with without --diff.",                           \
+    "--with needs --diff=IMAGE", "")                                                               \
   X(kFormatNeedsAMode, "format-needs-a-mode", kError, "--format with a conversion.",               \
-    "--format needs --check, --verify or --decode; a conversion prints text only", "")             \
+    "--format needs --check, --verify, --decode or --diff; a conversion prints text only", "")     \
   X(kUnknownFormat, "unknown-format", kError, "--format is none of text, json and sarif.",         \
     "--format must be text, json or sarif, not {0:q}", "")                                         \
   X(kSarifNeedsCheck, "sarif-needs-check", kError, "--format=sarif without --check.",              \

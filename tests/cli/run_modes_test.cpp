@@ -56,10 +56,10 @@ TEST(RunModes, RunTheModeAskedForLast) {
       {{"--decode=good.bin"}, 1, "--decode needs --layout=DESCRIPTION\n"},
       {{"--layout=layout.xml", "--check=clean.xml"},
        1,
-       "--layout needs --decode=IMAGE or --verify=IMAGE\n"},
+       "--layout needs --decode=IMAGE, --verify=IMAGE or --diff=IMAGE\n"},
       {{"-Sclean.xml", "-Dout.bin", "--layout=layout.xml"},
        1,
-       "--layout needs --decode=IMAGE or --verify=IMAGE\n"},
+       "--layout needs --decode=IMAGE, --verify=IMAGE or --diff=IMAGE\n"},
       // Switches are not parsed and nothing is converted in any mode.
       {{"-Sclean.xml", "-Dout.bin", "--check=clean.xml"}, 0, "0 warnings, 0 errors\n"},
       {{"--verify=good.bin", "-Sclean.xml", "-Dout.bin"}, 0, "good.bin: checksum ok (35)\n"},

@@ -20,8 +20,9 @@ A case is a folder:
   stdout.tail ...and end with this, and hold stdout.lines lines in all
   timeout     seconds the run may take (default 15); the CTest timeout follows it
   non-root    present if the case cannot hold for root (who may read anything): skipped then
-A --check, --verify or --decode case is run a second time with --format=json: the output must
-be one JSON document whose findings and fields say what the text says, with the same status.
+A --check, --verify, --decode or --diff case is run a second time with --format=json: the
+output must be one JSON document whose findings and fields say what the text says, with the
+same status.
 Always checked: nothing on standard error, and the files from files/ and generate unchanged.
 Also reported: the run's wall time and peak memory (maximum resident set of the process).
 """
@@ -59,6 +60,11 @@ def snapshot(root):
             if os.path.relpath(path, root) == IMAGE:
                 continue  # may be gigabytes; compared on its own
             if os.path.isfile(path) and not os.path.islink(path) and os.access(path, os.R_OK):
+                if os.path.getsize(path) > (64 << 20):
+                    # Too large to read whole (a sparse image): its size and time stand for it.
+                    info = os.stat(path)
+                    state[os.path.relpath(path, root)] = (info.st_size, info.st_mtime_ns)
+                    continue
                 with open(path, 'rb') as f:
                     state[os.path.relpath(path, root)] = f.read()
     return state
@@ -151,17 +157,19 @@ def run_measured(command, cwd, limit):
 
 
 def mode_of(args):
-    """The mode whose JSON is compared with its text ('check', 'verify', 'decode'), or None."""
+    """The mode whose JSON is compared with its text ('check', 'verify', 'decode', 'diff'), or None."""
     if any(a.startswith('--format=') or a in ('--help', '--version') for a in args):
         return None
     mode = None
     for a in args:
-        for name in ('check', 'verify', 'decode'):
+        for name in ('check', 'verify', 'decode', 'diff'):
             if a.startswith('--%s=' % name):
                 mode = name
     has_layout = any(a.startswith('--layout=') for a in args)
     if mode == 'decode' and not has_layout:
         return None  # refused before it runs, as text
+    if mode == 'diff' and not any(a.startswith('--with=') for a in args):
+        return None
     return mode
 
 
@@ -200,6 +208,8 @@ def compare_json(mode, args, text, document):
             problems.append('JSON counts differ from the summary %r' % lines[-1:])
         return problems
     image = next(a for a in args if a.startswith('--%s=' % mode)).split('=', 1)[1]
+    if mode == 'diff':
+        return compare_diff_json(args, image, lines, document)
     if document.get('image') != image:
         problems.append('JSON "image" is %r' % document.get('image'))
     if mode == 'verify':
@@ -224,6 +234,28 @@ def compare_json(mode, args, text, document):
     got = [(f['offset'], f['length'], f['type'], f['value']) for f in document.get('fields', [])]
     if got != want:
         problems.append('JSON fields %r, text %r' % (got[:20], want[:20]))
+    return problems
+
+
+def compare_diff_json(args, old, lines, document):
+    """A --diff document against its text: both images, then every line's message in order."""
+    problems = []
+    new = next(a for a in args if a.startswith('--with=')).split('=', 1)[1]
+    sides = [document.get('old', {}), document.get('new', {})]
+    if [side.get('path') for side in sides] != [old, new]:
+        problems.append('JSON "old" and "new" name %r' % [side.get('path') for side in sides])
+    said = [side['message'] for side in sides if side.get('message') is not None]
+    for member in ('fields', 'ranges', 'findings'):
+        said += [entry['message'] for entry in document.get(member, [])]
+    text = []
+    for line in lines:
+        found = re.match(r'.*?(?::\d+)?: (?:error|warning): (.*)$', line)
+        for path in (old, new):
+            if line.startswith(path + ': '):
+                line = line[len(path) + 2:]
+        text.append(found.group(1) if found else line)
+    if said != text:
+        problems.append('JSON says %r, text %r' % (said, text))
     return problems
 
 

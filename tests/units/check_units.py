@@ -182,16 +182,14 @@ def check_sigkill(pibgen, work):
     write(work, 'desc.xml', description({}))
     write(work, 'units.csv', 'serial,u32\n' + ''.join('U%d,%d\n' % (i, i) for i in range(units)))
     os.mkdir(os.path.join(work, 'new'))
-    start = time.monotonic()
     done = run(pibgen, ['-Sdesc.xml', '-Dnew/U{serial}.bin', '--units=units.csv'], work)
-    took = time.monotonic() - start
     if done.returncode != 0:
         return ['the large table failed: ' + done.stdout[-300:]]
     new = state(os.path.join(work, 'new'))
     folder = os.path.join(work, 'old')
     problems = []
     midway = 0
-    for delay in (0.3, 0.5, 0.7):
+    for share in (0.25, 0.5, 0.75):
         shutil.rmtree(folder, ignore_errors=True)
         os.mkdir(folder)
         old = {}
@@ -201,19 +199,25 @@ def check_sigkill(pibgen, work):
                 f.write(old[name])
         process = subprocess.Popen([pibgen, '-Sdesc.xml', '-Dold/U{serial}.bin',
                                     '--units=units.csv'], cwd=work, stdout=subprocess.DEVNULL)
-        time.sleep(took * delay)
+        # Images are written in row order: killed once this one is in place, the run is part way.
+        watched = os.path.join(folder, 'UU%d.bin' % int(units * share))
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline and process.poll() is None:
+            with open(watched, 'rb') as f:
+                if f.read() != old[os.path.basename(watched)]:
+                    break
         process.send_signal(signal.SIGKILL)
         process.wait()
         if process.returncode != -signal.SIGKILL:
-            problems.append('at %.0f%% the run was not killed (exit %d)' % (delay * 100,
+            problems.append('at %.0f%% the run was not killed (exit %d)' % (share * 100,
                                                                           process.returncode))
             continue
         after = state(folder)
         if sorted(after) != sorted(new):
-            problems.append('at %.0f%% the folder holds other files' % (delay * 100))
+            problems.append('at %.0f%% the folder holds other files' % (share * 100))
         for name, data in after.items():
             if data != old.get(name) and data != new.get(name):
-                problems.append('at %.0f%% %s is neither old nor complete' % (delay * 100, name))
+                problems.append('at %.0f%% %s is neither old nor complete' % (share * 100, name))
         written = sum(after[name] == new[name] for name in new)
         midway += 0 < written < len(new)
     if not midway:
