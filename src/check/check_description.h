@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "file/file_system.h"
 #include "engine/catalogue.h"
+#include "file/file_system.h"
 
 namespace pibgen {
 
@@ -16,8 +17,18 @@ struct CheckResult {
   size_t errors = 0;
 };
 
+// A table of units to check with the description, and the destination pattern, if any, its
+// rows' paths are formed by.
+struct UnitsToCheck {
+  std::string table;
+  std::optional<std::string> pattern;
+};
+
 // Loads the description at path and walks it as a conversion would, writing nothing. A
-// description that does not load gets that one finding alone.
-CheckResult CheckDescription(const std::string& path, file::FileSystem& file_system);
+// description that does not load gets that one finding alone. With units, the table's header
+// is set against the description's fields and every row checked as a run of units would, each
+// finding naming the table and the row's line.
+CheckResult CheckDescription(const std::string& path, file::FileSystem& file_system,
+                             const std::optional<UnitsToCheck>& units = std::nullopt);
 
 }  // namespace pibgen

@@ -7,7 +7,9 @@ namespace pibgen {
 namespace {
 
 void PrintText(const std::string& path, const CheckResult& result, TextSink& out) {
-  for (const Finding& finding : result.findings) out.Print(FindingLine(path, finding));
+  for (const Finding& finding : result.findings) {
+    out.Print(FindingLine(finding.file.empty() ? path : finding.file, finding));
+  }
   Finding summary;
   summary.code = Code::kCheckSummary;
   summary.values = {std::to_string(result.warnings), std::to_string(result.errors)};
@@ -23,7 +25,7 @@ void PrintJson(const std::string& path, const CheckResult& result, TextSink& out
   for (const Finding& finding : result.findings) {
     text = first ? "\n" : ",\n";
     first = false;
-    AppendFinding(text, finding, path, MessageText(finding));
+    AppendFinding(text, finding, finding.file.empty() ? path : finding.file, MessageText(finding));
     out.Print(text);
   }
   text.assign(1, ']');
@@ -80,11 +82,11 @@ void PrintSarif(const std::string& path, const CheckResult& result, TextSink& ou
     first = false;
     const CodeRow& row = RowOf(finding.code);
     AppendText(text, "ruleId", row.id);
-    AppendText(text, "level", SeverityWord(row.severity));
+    AppendText(text, "level", SeverityWord(SeverityOf(finding)));
     text += ",\"message\":{";
     AppendText(text, "text", MessageText(finding));
     text += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{";
-    AppendText(text, "uri", uri);
+    AppendText(text, "uri", finding.file.empty() ? uri : PathUri(finding.file));
     text += '}';
     if (finding.line > 0) {
       text += ",\"region\":{";

@@ -14,8 +14,8 @@
 namespace pibgen {
 
 int RunCheck(const std::string& path, OutputFormat format, file::FileSystem& file_system,
-             TextSink& out) {
-  const CheckResult result = CheckDescription(path, file_system);
+             TextSink& out, const std::optional<UnitsToCheck>& units) {
+  const CheckResult result = CheckDescription(path, file_system, units);
   PrintCheck(path, result, format, out);
   return result.warnings + result.errors == 0 ? 0 : 1;
 }

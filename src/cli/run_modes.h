@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "check/check_description.h"
 #include "cli/output_format.h"
 #include "file/file_system.h"
 #include "format/text_sink.h"
@@ -15,7 +16,7 @@ namespace pibgen {
 // prints what it found in format as it goes, and returns the exit status (0 for a clean
 // description, an image as it should be, an image decoded; else 1).
 int RunCheck(const std::string& path, OutputFormat format, file::FileSystem& file_system,
-             TextSink& out);
+             TextSink& out, const std::optional<UnitsToCheck>& units = std::nullopt);
 int RunVerify(const std::string& image, std::optional<std::string_view> layout, OutputFormat format,
               file::FileSystem& file_system, TextSink& out);
 int RunDecode(const std::string& image, const std::string& layout, OutputFormat format,

@@ -155,8 +155,15 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
     case Mode::kConvert:
       if (options.units) return Units(count, arguments, options, format, file_system, out);
       break;
-    case Mode::kCheck:
-      return RunCheck(path, format, file_system, out);
+    case Mode::kCheck: {
+      if (!options.units) return RunCheck(path, format, file_system, out);
+      // A table is checked with the destination pattern -D gives, if it gives one.
+      HeldLines switches;
+      const CommandLine command_line = ParseCommandLine(count, arguments, switches);
+      UnitsToCheck units{std::string(*options.units), std::nullopt};
+      if (!command_line.destination.empty()) units.pattern = command_line.destination;
+      return RunCheck(path, format, file_system, out, units);
+    }
     case Mode::kVerify:
       return RunVerify(path, options.layout, format, file_system, out);
     case Mode::kDecode:

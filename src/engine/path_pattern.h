@@ -23,6 +23,7 @@ class PathPattern {
   bool Bind(std::span<const std::string> header, Finding* problem);
 
   bool HasPlaceholder() const;
+  const std::string& Text() const { return text_; }
   // Whether the pattern uses the column at that index of the header (after Bind).
   bool Uses(size_t column) const;
   // The path of the row numbered row, with cells its cells in header order (after Bind).

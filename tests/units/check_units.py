@@ -6,7 +6,8 @@ Usage: check_units.py PIBGEN
 1. Every image of a table (quoted cells, CR LF, a byte-order mark, a --set value for all) is
    byte for byte the conversion of the description with that unit's values written into its
    XML; the JSON lines and the manifest give each image's path, length, checksum and SHA-256.
-2. Each refused table or command exits 1 with its message and leaves the folder as it was.
+2. Each refused table or command exits 1 with its message and leaves the folder as it was;
+   --check with the table finds the same as an error.
 3. A run killed part way leaves each destination with its old bytes or its complete image, and
    nothing else in the folder (native runs only: a Windows program under Wine has no signals).
 """
@@ -174,6 +175,16 @@ def check_refusals(pibgen, work):
             problems.append('%s: no final line: %r' % (name, result.stdout))
         if state(work) != before:
             problems.append('%s: the folder changed' % name)
+        if any(a.startswith('--set') for a in extra):
+            continue
+        # --check finds the same in the table, as errors, and writes nothing either.
+        checked = run(pibgen, ['--check=desc.xml', '--units=units.csv'] + pattern, work)
+        tail = line.split(': ', 1)[1] if line.startswith('units.csv:') else line
+        if checked.returncode != 1 or not any(': error: ' in l and tail in l
+                                              for l in checked.stdout.splitlines()):
+            problems.append('%s: --check gave %d, %r' % (name, checked.returncode, checked.stdout))
+        if state(work) != before:
+            problems.append('%s: --check changed the folder' % name)
     return problems
 
 
