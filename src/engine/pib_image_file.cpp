@@ -47,7 +47,7 @@ bool PibImageFile::Fail(FailureKind fault) {
 bool PibImageFile::DrainBuffer() {
   if (fault_ != FailureKind::kNone || file_ == nullptr) return Fail(FailureKind::kWriteImage);
   // Summed a buffer at a time rather than a field at a time: the same bytes, in order.
-  checksum_.Add(buffer_.data(), buffered_);
+  if (summing_) checksum_.Add(buffer_.data(), buffered_);
   try {
     if (buffered_ > 0 && !file_->Write(buffer_.data(), buffered_)) {
       return Fail(FailureKind::kWriteImage);
@@ -77,7 +77,7 @@ void PibImageFile::WriteZeros(uint64_t count) {
   if (fault_ != FailureKind::kNone) return;
   if (count >= kLongZeroRun) {
     if (!DrainBuffer()) return;
-    checksum_.AddZeros(count);
+    if (summing_) checksum_.AddZeros(count);
     try {
       if (!file_->WriteZeros(count)) Fail(FailureKind::kWriteImage);
     } catch (const std::bad_alloc&) {

@@ -34,6 +34,10 @@ class PibImageFile final : public ByteSink {
   void Write(const uint8_t* bytes, size_t count) override;
   void WriteZeros(uint64_t count) override;
 
+  // For a caller that writes the checksum byte itself, already known: the bytes are then not
+  // summed on the way, and StampChecksum is not to be called.
+  void ChecksumKnown() { summing_ = false; }
+
   // Hands the buffered bytes to the file.
   bool Flush();
   // Stores the checksum byte of the bytes written at kChecksumOffset, replacing the field byte
@@ -59,6 +63,7 @@ class PibImageFile final : public ByteSink {
   size_t buffered_ = 0;
   uint64_t written_ = 0;
   ImageChecksum checksum_;  // of what has left the buffer
+  bool summing_ = true;
   FailureKind fault_ = FailureKind::kNone;
 };
 

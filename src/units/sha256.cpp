@@ -4,8 +4,9 @@
 #include <array>
 
 #ifdef _WIN32
-#include <bcrypt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 #else
 #include <nettle/sha2.h>
 #endif

@@ -61,6 +61,7 @@ FailureKind WriteImage(const UnitImage& image, const std::string& path,
                        Sha256* digest) {
   PibImageFile file(file_system);
   if (!file.Open(path, keep)) return FailureKind::kCreateImage;
+  file.ChecksumKnown();  // stamped in the image from the change
   image.ForEachPiece([&](const UnitImage::Piece& piece) {
     if (piece.data == nullptr) {
       file.WriteZeros(piece.count);
