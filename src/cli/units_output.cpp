@@ -111,8 +111,8 @@ bool UnitsPrinter::Finish(const UnitsOutcome& outcome) {
   if (manifest_ && (good || outcome.failure)) {
     PibImageFile file(file_system_);
     FileText text(file);
-    const bool written =
-        file.Open(*manifest_, {}) && !record_->Failed() && record_->Publish(text) && file.Close();
+    const bool written = file.Open(*manifest_, outcome.inputs) && !record_->Failed() &&
+                         record_->Publish(text) && file.Close();
     if (!written) {
       Finding manifest;
       manifest.code = Code::kManifestNotWritten;

@@ -85,6 +85,7 @@ class UnitsRun {
     if (!Prepare()) return;
     if (!CheckRows()) return;
     WriteImages();
+    outcome_.inputs = keep_;
   }
 
  private:

@@ -49,6 +49,9 @@ struct UnitsOutcome {
   Failure failure;
   uint32_t line = 0;
   std::string path;
+  // The files nothing the run writes may replace: the description, the table and where
+  // standard output goes.
+  std::vector<file::FileIdentity> inputs;
 
   bool Good() const { return !description && refusals.empty() && !failure; }
 };
