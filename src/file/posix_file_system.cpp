@@ -419,12 +419,17 @@ class PosixDestination final : public Destination {
     const bool kept =
         old_fd_ >= 0 ? KeepFileRights(old_fd_, old_status_, fd) : ::fchmod(fd, new_mode_) == 0;
     if (!kept) return WriteInPlaceAfterAll();
-    if (name_.name.empty() && !Link(fd)) return false;
     // Closed once, through a second handle, before the rename: a network file system reports
     // then a write it could not make. The first handle stays, to copy the image in place if
-    // the folder refuses the rename; till the rename a signal removes the name.
+    // the folder refuses the rename. Done before the file is named, so that the name lives
+    // only for the link and the rename: till the rename a signal removes it, but SIGKILL,
+    // which nothing catches, would leave it.
     const int spare = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (spare < 0 || ::close(spare) != 0) return false;
+    if (spare < 0 || ::close(spare) != 0) {
+      RemoveName();
+      return false;
+    }
+    if (name_.name.empty() && !Link(fd)) return false;
     if (::rename(name_.name.c_str(), target_.c_str()) != 0) {
       const int error = errno;
       RemoveName();
