@@ -187,11 +187,19 @@ def check_refusals(pibgen, work):
             problems.append('%s: no final line: %r' % (name, result.stdout))
         if state(work) != before:
             problems.append('%s: the folder changed' % name)
+        # As JSON: a finding object a line, the same message among them.
+        as_json = run(pibgen, args + ['--format=json'], work)
+        try:
+            messages = [json.loads(l)['message'] for l in as_json.stdout.splitlines()]
+        except (ValueError, KeyError):
+            messages = None
+        tail = line.split(': ', 1)[1] if line.startswith('units.csv:') else line
+        if as_json.returncode != 1 or not messages or not any(tail in m for m in messages):
+            problems.append('%s: as JSON, %d, %r' % (name, as_json.returncode, as_json.stdout))
         if any(a.startswith('--set') for a in extra):
             continue
         # --check finds the same in the table, as errors, and writes nothing either.
         checked = run(pibgen, ['--check=desc.xml', '--units=units.csv'] + pattern, work)
-        tail = line.split(': ', 1)[1] if line.startswith('units.csv:') else line
         if checked.returncode != 1 or not any(': error: ' in l and tail in l
                                               for l in checked.stdout.splitlines()):
             problems.append('%s: --check gave %d, %r' % (name, checked.returncode, checked.stdout))
