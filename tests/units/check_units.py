@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a run of units against conversions, its refusals, and its images under SIGKILL.
 
-Usage: check_units.py PIBGEN
+Usage: check_units.py PIBGEN [--named-temporaries]
 
 1. Every image of a table (quoted cells, CR LF, a byte-order mark, a --set value for all) is
    byte for byte the conversion of the description with that unit's values written into its
@@ -11,7 +11,8 @@ Usage: check_units.py PIBGEN
 3. A run killed part way leaves each destination with its old bytes or its complete image, and
    nothing else in the folder but, rarely, the complete image of the unit being put in place
    under its temporary name, when SIGKILL falls between naming it and renaming it (native runs
-   only: a Windows program under Wine has no signals).
+   only: a Windows program under Wine has no signals). With --named-temporaries (a build
+   without unnamed temporary files) that name may hold any part of the image being written.
 """
 import hashlib
 import json
@@ -27,6 +28,7 @@ import tempfile
 import time
 
 EMULATOR = shlex.split(os.environ.get('PIBGEN_EMULATOR', ''))
+NAMED_TEMPORARIES = '--named-temporaries' in sys.argv
 
 FIELDS = [  # name, type, size, the description's own value
     ('u16', 'System.UInt16', None, '1'),
@@ -248,7 +250,7 @@ def check_sigkill(pibgen, work):
         # for its rename, which SIGKILL can end between the two calls.
         for name in [n for n in after if n not in new]:
             unit = re.match(r'\.(UU\d+\.bin)\.pibgen-', name)
-            if unit and after[name] == new.get(unit.group(1)):
+            if unit and (NAMED_TEMPORARIES or after[name] == new.get(unit.group(1))):
                 del after[name]
         if sorted(after) != sorted(new):
             problems.append('at %.0f%% the folder holds other files' % (share * 100))
