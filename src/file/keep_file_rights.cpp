@@ -41,10 +41,11 @@ int Optional(const char* name, struct error_context* context) {
 }
 #endif
 
-bool CopyAttributes(int from, int to) {
+bool CopyAttributes(int from, int to, bool* attributes) {
 #if defined(__linux__)
   // Most old files have no attributes at all: one look tells, and there is nothing to copy.
   const bool none = ::flistxattr(from, nullptr, 0) == 0;
+  *attributes = !none;
   // A new file may have taken an ACL from its folder's default one: only the old file's stays.
   if ((none || !HasAttribute(from, kAccessAcl)) && ::fremovexattr(to, kAccessAcl) != 0 &&
       errno != ENODATA && errno != ENOTSUP) {
@@ -66,16 +67,19 @@ bool CopyAttributes(int from, int to) {
 #else
   (void)from;
   (void)to;
+  *attributes = false;
   return true;
 #endif
 }
 
 }  // namespace
 
-bool KeepFileRights(int from, const struct stat& from_status, int to) {
+bool KeepFileRights(int from, const struct stat& from_status, int to, bool* attributes) {
   // Owner first: a change of owner clears setuid and setgid, which the mode then sets.
   if (::fchown(to, from_status.st_uid, from_status.st_gid) != 0) return false;
-  if (!CopyAttributes(from, to)) return false;
+  bool any = true;  // where they cannot be listed, assume there are some
+  if (!CopyAttributes(from, to, &any)) return false;
+  if (attributes != nullptr) *attributes = any;
   const mode_t mode = from_status.st_mode & 07777;
   struct stat now {};
   // The system may drop setgid silently (a group the process is not in): looked at after.

@@ -9,7 +9,8 @@ namespace pibgen::file {
 // its extended attributes. False if the owner, group, permission bits, ACL or an attribute of
 // the user's cannot be carried over: the new file would change hands or grant other rights.
 // Attributes the system keeps for itself (security.*, trusted.*) are copied where the process
-// may set them and otherwise left to the system.
-bool KeepFileRights(int from, const struct stat& from_status, int to);
+// may set them and otherwise left to the system. `*attributes`, when given, tells whether the
+// old file has any extended attributes (an ACL, file capabilities) for writing to disturb.
+bool KeepFileRights(int from, const struct stat& from_status, int to, bool* attributes = nullptr);
 
 }  // namespace pibgen::file

@@ -385,15 +385,17 @@ class PosixDestination final : public Destination {
  public:
   // A destination that is replaced: target is where the replacement goes (symbolic links
   // followed). An existing one is open as old (for writing, in case it must be written in
-  // place after all), its state old_status; a new one (old -1) gets new_mode.
+  // place after all), its state old_status; a new one has old -1. keep_again: the old file's
+  // rights must be given to the complete replacement once more.
   PosixDestination(std::string target, int replacement, OwnedName* temporary, int old,
-                   const struct stat& old_status, mode_t new_mode)
+                   const struct stat& old_status, bool keep_again)
       : target_(std::move(target)),
         replacement_(std::make_unique<PosixFile>(replacement, true, PosixFile::Role::kOwn)),
         old_fd_(old),
         old_status_(old_status),
-        new_mode_(new_mode),
-        regular_(true) {
+        regular_(true),
+        named_(!temporary->name.empty()),
+        keep_again_(keep_again) {
     std::swap(name_.name, temporary->name);
     std::swap(name_.slot, temporary->slot);
   }
@@ -414,10 +416,15 @@ class PosixDestination final : public Destination {
   bool Replace() override {
     if (!replacement_ || in_place_instead_) return false;
     const int fd = replacement_->fd();
-    // Given what the old file granted now that every byte is written, as writing may have
-    // cleared setuid, setgid and file capabilities.
-    const bool kept =
-        old_fd_ >= 0 ? KeepFileRights(old_fd_, old_status_, fd) : ::fchmod(fd, new_mode_) == 0;
+    // A named replacement was open to its owner alone while it was written; writing may have
+    // cleared setuid, setgid and file capabilities. Then the rights are given again. An
+    // unnamed new file already has what a file created there gets.
+    bool kept = true;
+    if (old_fd_ >= 0 && keep_again_) {
+      kept = KeepFileRights(old_fd_, old_status_, fd);
+    } else if (old_fd_ < 0 && named_) {
+      kept = ::fchmod(fd, NewFileMode()) == 0;
+    }
     if (!kept) return WriteInPlaceAfterAll();
     // Closed once, through a second handle, before the rename: a network file system reports
     // then a write it could not make. The first handle stays, to copy the image in place if
@@ -510,9 +517,10 @@ class PosixDestination final : public Destination {
   OwnedName name_;  // while the replacement has a temporary name
   int old_fd_ = -1;
   struct stat old_status_ {};
-  mode_t new_mode_ = 0;
   bool locked_ = false;
   bool regular_ = false;
+  bool named_ = false;             // the replacement was made with a name, open to its owner alone
+  bool keep_again_ = false;        // see the constructor
   bool in_place_instead_ = false;  // the replacement was refused; its image goes in place
 };
 
@@ -568,14 +576,19 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
     OwnedName temporary;
     Descriptor replacement(CreateTemporaryFile(folder_path, BaseOf(target), true, &temporary));
     // Only a new file that takes the old one's owner, group, rights and attributes replaces
-    // it; else the old one is written in place. Tried now, on the empty file, and again when
-    // the image is complete; meanwhile only the owner and the process may open it.
-    const bool replaceable = replacement.get() >= 0 &&
-                             (!exists || (KeepFileRights(fd.get(), status, replacement.get()) &&
-                                          ::fchmod(replacement.get(), 0600) == 0));
+    // it; else the old one is written in place. Tried now, on the empty file. A named one is
+    // then open to its owner alone till the image is complete, and given the rights again;
+    // so is one that writing may strip of setuid, setgid or file capabilities.
+    const bool named = !temporary.name.empty();
+    bool attributes = false;
+    const bool replaceable =
+        replacement.get() >= 0 &&
+        (!exists || (KeepFileRights(fd.get(), status, replacement.get(), &attributes) &&
+                     (!named || ::fchmod(replacement.get(), 0600) == 0)));
     if (replaceable) {
+      const bool keep_again = named || attributes || (status.st_mode & (S_ISUID | S_ISGID)) != 0;
       auto destination = std::make_unique<PosixDestination>(target, replacement.get(), &temporary,
-                                                            fd.get(), status, NewFileMode());
+                                                            fd.get(), status, keep_again);
       replacement.release();
       fd.release();
       return destination;

@@ -8,12 +8,13 @@ Each case prepares a destination as root, converts onto it as root or as the use
 or, after a failure, the old bytes with the expected message; in every case the same owner,
 group, permission bits and extended attributes (the ACL among them) as before, and nothing
 left in its folder. Whether the file was replaced or written in place shows in its inode.
-Needs root; the cases that mount (a full small disk, a file mounted over another) are skipped
-where mounting is not allowed.
+Needs root; the cases that mount (a full small disk, a file mounted over another) or set file
+capabilities are skipped where that is not allowed.
 """
 import os
 import resource
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -51,7 +52,8 @@ def mount(*arguments):
 
 # Each case: its name, who converts, and a setup(folder) that makes the destination and
 # returns (path, what the run must end with: 'new' or a message, extra environment, limit of
-# the file size, an undo function or None). None: the case cannot be set up here.
+# the file size, an undo function or None). None: the case cannot be set up here (mounting
+# or file capabilities not allowed).
 def setuid_of_user(folder):
     make(folder + '/image.bin', NOBODY, 0o4755)
     return folder + '/image.bin', 'new', {}, None, None
@@ -59,6 +61,24 @@ def setuid_of_user(folder):
 
 def setgid_of_group(folder):
     make(folder + '/image.bin', NOBODY, 0o2775)
+    return folder + '/image.bin', 'new', {}, None, None
+
+
+def own_setuid_file(folder):
+    # Writing as the owner clears setuid: the complete image must get it back.
+    os.chown(folder, NOBODY, NOBODY)
+    return setuid_of_user(folder)
+
+
+def file_capabilities(folder):
+    # Writing clears file capabilities, even as root. The attribute holds the capability set's
+    # version 2 form: CAP_NET_RAW permitted.
+    make(folder + '/image.bin', NOBODY, 0o755)
+    try:
+        os.setxattr(folder + '/image.bin', 'security.capability',
+                    struct.pack('<5I', 0x02000000, 1 << 13, 0, 0, 0))
+    except OSError:
+        return None
     return folder + '/image.bin', 'new', {}, None, None
 
 
@@ -122,6 +142,8 @@ def mounted_over_another(folder):
 CASES = [
     ('root onto a user\'s setuid 4755 file', 'root', setuid_of_user),
     ('root onto a 2775 file of a user\'s group', 'root', setgid_of_group),
+    ('user onto its own setuid 4755 file', 'nobody', own_setuid_file),
+    ('root onto a file with file capabilities', 'root', file_capabilities),
     ('user onto its own file with an ACL and user.*', 'nobody', acl_and_attribute),
     ('user onto another\'s 666 file, sticky folder', 'nobody', sticky_folder_other_owner),
     ('user onto another\'s writable file', 'nobody', writable_file_other_owner),
@@ -166,7 +188,7 @@ def main():
             os.chown(held, NOBODY if user == 'nobody' else 0, NOBODY)
             prepared = setup(folder)
             if prepared is None:
-                table.append('%-50s skipped: mounting is not allowed here' % name)
+                table.append('%-50s skipped: not allowed here' % name)
                 continue
             path, want, environment, limit, undo = prepared
             try:
