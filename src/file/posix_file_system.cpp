@@ -385,8 +385,8 @@ class PosixDestination final : public Destination {
  public:
   // A destination that is replaced: target is where the replacement goes (symbolic links
   // followed). An existing one is open as old (for writing, in case it must be written in
-  // place after all), its state old_status; a new one has old -1. keep_again: the old file's
-  // rights must be given to the complete replacement once more.
+  // place after all), its state old_status; a new one has old -1. keep_again: the complete
+  // replacement must be given its rights once more (the old file's, or a new file's mode).
   PosixDestination(std::string target, int replacement, OwnedName* temporary, int old,
                    const struct stat& old_status, bool keep_again)
       : target_(std::move(target)),
@@ -394,7 +394,6 @@ class PosixDestination final : public Destination {
         old_fd_(old),
         old_status_(old_status),
         regular_(true),
-        named_(!temporary->name.empty()),
         keep_again_(keep_again) {
     std::swap(name_.name, temporary->name);
     std::swap(name_.slot, temporary->slot);
@@ -416,16 +415,12 @@ class PosixDestination final : public Destination {
   bool Replace() override {
     if (!replacement_ || in_place_instead_) return false;
     const int fd = replacement_->fd();
-    // A named replacement was open to its owner alone while it was written; writing may have
-    // cleared setuid, setgid and file capabilities. Then the rights are given again. An
-    // unnamed new file already has what a file created there gets.
-    bool kept = true;
-    if (old_fd_ >= 0 && keep_again_) {
-      kept = KeepFileRights(old_fd_, old_status_, fd);
-    } else if (old_fd_ < 0 && named_) {
-      kept = ::fchmod(fd, NewFileMode()) == 0;
+    // A named replacement was open to its owner alone while it was written, and writing may
+    // have cleared setuid, setgid and file capabilities: then the rights are given again.
+    if (keep_again_ && !(old_fd_ >= 0 ? KeepFileRights(old_fd_, old_status_, fd)
+                                      : ::fchmod(fd, NewFileMode()) == 0)) {
+      return WriteInPlaceAfterAll();
     }
-    if (!kept) return WriteInPlaceAfterAll();
     // Closed once, through a second handle, before the rename: a network file system reports
     // then a write it could not make. The first handle stays, to copy the image in place if
     // the folder refuses the rename. Done before the file is named, so that the name lives
@@ -519,7 +514,6 @@ class PosixDestination final : public Destination {
   struct stat old_status_ {};
   bool locked_ = false;
   bool regular_ = false;
-  bool named_ = false;             // the replacement was made with a name, open to its owner alone
   bool keep_again_ = false;        // see the constructor
   bool in_place_instead_ = false;  // the replacement was refused; its image goes in place
 };
@@ -577,8 +571,9 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
     Descriptor replacement(CreateTemporaryFile(folder_path, BaseOf(target), true, &temporary));
     // Only a new file that takes the old one's owner, group, rights and attributes replaces
     // it; else the old one is written in place. Tried now, on the empty file. A named one is
-    // then open to its owner alone till the image is complete, and given the rights again;
-    // so is one that writing may strip of setuid, setgid or file capabilities.
+    // then open to its owner alone till the image is complete, and given its rights again;
+    // so is one that writing may strip of setuid, setgid or file capabilities. An unnamed new
+    // file keeps the mode it was made with, as any file created there.
     const bool named = !temporary.name.empty();
     bool attributes = false;
     const bool replaceable =
@@ -586,7 +581,8 @@ std::unique_ptr<Destination> PosixFileSystem::OpenDestination(const std::string&
         (!exists || (KeepFileRights(fd.get(), status, replacement.get(), &attributes) &&
                      (!named || ::fchmod(replacement.get(), 0600) == 0)));
     if (replaceable) {
-      const bool keep_again = named || attributes || (status.st_mode & (S_ISUID | S_ISGID)) != 0;
+      const bool keep_again =
+          named || (exists && (attributes || (status.st_mode & (S_ISUID | S_ISGID)) != 0));
       auto destination = std::make_unique<PosixDestination>(target, replacement.get(), &temporary,
                                                             fd.get(), status, keep_again);
       replacement.release();
