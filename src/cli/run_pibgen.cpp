@@ -101,18 +101,22 @@ std::optional<OutputFormat> FormatNamed(std::string_view name, TextSink& out) {
   return std::nullopt;
 }
 
-int RunMode(int count, const char* const* arguments, file::FileSystem& file_system, TextSink& out) {
+// The exit status of a run that could not do what it was asked: --diff answers as cmp does,
+// 2 for anything that keeps it from comparing (a command line it cannot use, lost output).
+int TroubleStatus(const LongOptions& options) {
+  return options.mode == LongOptions::Mode::kDiff && !options.help && !options.version ? 2 : 1;
+}
+
+int RunMode(const LongOptions& options, int count, const char* const* arguments,
+            file::FileSystem& file_system, TextSink& out) {
   // "--help" wins over "--version", and either over every mode: nothing is read or written.
-  const LongOptions options = ReadLongOptions(count, arguments);
   if (options.help || options.version) {
     out.Print(options.help ? HelpText() : VersionText());
     return 0;
   }
   using Mode = LongOptions::Mode;
   const std::string path(options.path);
-  // --diff answers as cmp does: 2 for anything that keeps it from comparing, a command line
-  // it cannot use included.
-  const int refused = options.mode == Mode::kDiff ? 2 : 1;
+  const int refused = TroubleStatus(options);
   if (options.with && options.mode != Mode::kDiff) {
     out.Print(Line(Code::kWithNeedsDiff));
     return 1;
@@ -191,9 +195,10 @@ int RunMode(int count, const char* const* arguments, file::FileSystem& file_syst
 
 int RunPibgen(int count, const char* const* arguments, file::FileSystem& file_system,
               TextSink& out) {
-  const int status = RunMode(count, arguments, file_system, out);
+  const LongOptions options = ReadLongOptions(count, arguments);
+  const int status = RunMode(options, count, arguments, file_system, out);
   // A run whose output was lost did not do what it was asked, whatever it found.
-  return out.Flush() ? status : 1;
+  return out.Flush() ? status : TroubleStatus(options);
 }
 
 }  // namespace pibgen

@@ -4,9 +4,9 @@
 Usage: check_lost_output.py PIBGEN
 
 Each mode runs three ways: with standard output on /dev/full, where every write fails (exit
-status 1, and a conversion leaves its destination as it was); into a pipe whose reader left
-before the run; and, for the modes that print a lot, into a pipe whose reader leaves after the
-first line. A reader that leaves chose to stop reading: the run keeps its own exit status and
+status 1, 2 for --diff, and a conversion leaves its destination as it was); into a pipe whose
+reader left before the run; and, for the modes that print a lot, into a pipe whose reader
+leaves after the first line. A reader that leaves chose to stop reading: the run keeps its own exit status and
 a conversion still puts its whole image in place. The description is large enough that the
 trace and the decoded text fill the program's buffer many times over.
 """
@@ -30,6 +30,7 @@ MODES = [
     ('--verify', ['--verify=good.bin'], False),
     ('--verify --layout', ['--verify=good.bin', '--layout=fields.xml'], False),
     ('--decode', ['--decode=good.bin', '--layout=fields.xml'], True),
+    ('--diff', ['--diff=good.bin', '--with=good.bin', '--layout=fields.xml'], False),
     ('--help', ['--help'], False),
 ]
 
@@ -96,7 +97,8 @@ def main():
                 runs += 1
                 with open(destination, 'rb') as f:
                     left = f.read()
-                want_status = 1 if output == 'full' else 0
+                # --diff says it could not compare as cmp does, with 2.
+                want_status = (2 if name == '--diff' else 1) if output == 'full' else 0
                 want_image = image if name == 'convert' and output != 'full' else OLD
                 case = '%s, output %s' % (name, output)
                 if status != want_status:
